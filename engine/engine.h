@@ -1,0 +1,60 @@
+#pragma once
+
+#include "lib/threadable.h"
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+
+// Counts the characters (bytes) and lines of the files handed to it, one after another in
+// arrival order, on a worker thread of its own. The owner polls the totals and the two
+// progress percentages; nothing is pushed to it.
+class engine : protected lib::threadable {
+public:
+    struct snapshot {
+        std::uint64_t files_counted = 0;
+        std::uint64_t files_failed = 0;
+        std::uint64_t total_characters = 0;
+        std::uint64_t total_lines = 0;
+    };
+
+    engine();
+    ~engine() override;
+
+    // Queues a path (raw bytes, used whole) and starts a worker when none is running.
+    void add_file(const std::string& path);
+    bool is_running();
+    snapshot totals();
+    // Processed share of the current batch, 0 to 100.
+    std::uint32_t files_percent();
+    // Share of the current file read so far; over 100 when the file grew while read.
+    std::int32_t file_percent();
+    // Stops the worker, waits for it, and zeroes everything.
+    void reset();
+
+protected:
+    void run() override;
+    bool cooperative() override { return true; }
+
+    // Counts one file while the state stays running; false when it cannot be opened as a
+    // regular file. Called on the worker without the lock.
+    bool count_file(const std::string& path, std::uint64_t& characters, std::uint64_t& lines);
+
+    std::list<std::string> queue;
+    std::list<std::string>::iterator cursor;
+    std::size_t processed = 0; // entries before cursor, so that files_percent() is O(1)
+    std::atomic<std::uint64_t> file_size{0};
+    std::atomic<std::uint64_t> file_position{0};
+    std::uint64_t files_counted = 0;
+    std::uint64_t files_failed = 0;
+    std::uint64_t total_characters = 0;
+    std::uint64_t total_lines = 0;
+
+private:
+    // Large enough that a read() costs little per byte, small enough to stay in L2.
+    static constexpr std::size_t read_buffer_size = 128 * 1024;
+    // The worker's read buffer, allocated once rather than per file.
+    std::unique_ptr<char[]> buffer;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+// The few operating-system services the thread object needs, shaped like the calls it was
+// designed around: threads created suspended, identified by the kernel's thread id, and
+// reference-counted handles to them that can be duplicated, closed and waited on
+// independently. A handle stays usable after other handles to the same thread are closed,
+// and the thread keeps a reference of its own while it runs.
+namespace lib::os {
+
+struct thread_object;
+using native_handle = thread_object*;
+
+// Neither null nor invalid_handle() names a thread; callers test with is_valid_handle.
+native_handle invalid_handle() noexcept;
+bool is_valid_handle(native_handle handle) noexcept;
+
+using thread_routine = void (*)(void* argument);
+
+// Starts a thread that waits until resume_thread before it calls routine(argument).
+// Returns its handle, or null when no thread could be created; on success stores the new
+// thread's id in *id, as soon as the call returns.
+native_handle create_suspended_thread(thread_routine routine, void* argument, std::uint32_t* id) noexcept;
+bool resume_thread(native_handle thread) noexcept;
+
+// Asks the thread to unwind at its next cancellation point (POSIX deferred cancellation).
+// Until then it runs on, so callers wait for it before they assume anything.
+void cancel_thread(native_handle thread) noexcept;
+
+native_handle duplicate_handle(native_handle source) noexcept;
+void close_handle(native_handle handle) noexcept;
+
+// Returns once the thread has left its routine, by return, exception or cancellation:
+// from then on it runs none of the program's code.
+bool wait_for_thread(native_handle thread) noexcept;
+
+std::uint32_t current_thread_id() noexcept;
+
+} // namespace lib::os
