@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Checks what Pomvane installs: the desktop entry and AppStream metadata pass their
+# validators, `cmake --install` lays out the expected files, and the Debian package built by
+# CPack has the right name, control fields, dependencies and contents.
+#   res/check_package.sh BUILD_DIR
+# BUILD_DIR is a configured build tree (with the window enabled); the program is brought up
+# to date in it first. Needs desktop-file-utils, appstream, dpkg-dev and file.
+set -euo pipefail
+
+if [ $# -ne 1 ] || [ ! -f "$1/CMakeCache.txt" ]; then
+    echo "usage: $0 BUILD_DIR   (a configured CMake build directory)" >&2
+    exit 2
+fi
+build=$(cd "$1" && pwd)
+res=$(cd "$(dirname "$0")" && pwd)
+id=org.pomvane.Pomvane
+
+for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file cpack; do
+    command -v "$tool" >/dev/null || { echo "check_package: $tool is missing" >&2; exit 2; }
+done
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "check_package: FAIL: $*" >&2; }
+check() { # check DESCRIPTION COMMAND...: counts COMMAND's success, reports its failure
+    local what=$1; shift
+    if "$@" >"$scratch/out" 2>&1; then pass; else fail "$what"; sed 's/^/    /' "$scratch/out" >&2; fi
+}
+die() { echo "check_package: $*" >&2; exit 1; }
+
+# The validators, on the files as written in the source tree.
+check "desktop-file-validate $id.desktop" desktop-file-validate "$res/$id.desktop"
+check "appstreamcli validate $id.metainfo.xml" appstreamcli validate --no-net "$res/$id.metainfo.xml"
+
+# Checks the tree under $1 (with data files under $1/share, the program in $1/bin) as
+# installed by cmake --install or unpacked from the package.
+check_tree() {
+    local root=$1 label=$2 f
+    local desktop=$root/share/applications/$id.desktop
+    local metainfo=$root/share/metainfo/$id.metainfo.xml
+    local icons=$root/share/icons/hicolor
+
+    check "$label: bin/pomvane is an executable" test -f "$root/bin/pomvane" -a -x "$root/bin/pomvane"
+    check "$label: $id.desktop installed" test -f "$desktop"
+    check "$label: $id.metainfo.xml installed" test -f "$metainfo"
+    for size in 16 32 48; do
+        f=$icons/${size}x${size}/apps/$id.png
+        # `file` gives a PNG's dimensions: a 16x16 slot must hold a 16x16 picture.
+        check "$label: ${size}x${size} icon is a ${size} x ${size} PNG" \
+            grep -q "PNG image data, $size x $size," <(file -b "$f" 2>&1)
+    done
+    check "$label: scalable icon is SVG" grep -qi "SVG" <(file -b "$icons/scalable/apps/$id.svg" 2>&1)
+    check "$label: pomvane-count is not installed" \
+        test -z "$(find "$root" -name 'pomvane-count*' -print -quit)"
+    [ -f "$desktop" ] || return 0
+
+    check "$label: installed desktop entry validates" desktop-file-validate "$desktop"
+    if [ -f "$metainfo" ]; then
+        check "$label: installed metainfo validates" appstreamcli validate --no-net "$metainfo"
+    fi
+
+    # The menu starts the program by the Exec line; it must name the installed binary and,
+    # as the program takes no files on its command line, carry no field code.
+    local exec icon
+    exec=$(sed -n 's/^Exec=//p' "$desktop")
+    icon=$(sed -n 's/^Icon=//p' "$desktop")
+    check "$label: Exec line '$exec' is the bare installed binary" \
+        test "$exec" = pomvane -a -x "$root/bin/$exec"
+    check "$label: Icon '$icon' is the app id" test "$icon" = "$id"
+}
+
+# Bring the program up to date, so that neither install nor package ships a stale binary.
+cmake --build "$build" --target pomvane >"$scratch/build.log" 2>&1 \
+    || { cat "$scratch/build.log" >&2; die "building pomvane in $build failed"; }
+
+# cmake --install, into a scratch prefix.
+cmake --install "$build" --prefix "$scratch/prefix" >"$scratch/install.log" 2>&1 \
+    || { cat "$scratch/install.log" >&2; die "cmake --install failed"; }
+check_tree "$scratch/prefix" "cmake --install"
+
+# The Debian package.
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+[ -n "$version" ] || die "no CPACK_PACKAGE_VERSION in $build/CPackConfig.cmake"
+arch=$(dpkg --print-architecture)
+deb=$build/pomvane_${version}_${arch}.deb
+rm -f "$deb"
+(cd "$build" && cpack -G DEB) >"$scratch/cpack.log" 2>&1 \
+    || { cat "$scratch/cpack.log" >&2; die "cpack -G DEB failed"; }
+[ -f "$deb" ] || die "cpack did not make $(basename "$deb"); it made: $(cd "$build" && ls -- *.deb 2>/dev/null)"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+check "package name is pomvane" test "$(field Package)" = pomvane
+check "package version is $version" test "$(field Version)" = "$version"
+check "package architecture is $arch" test "$(field Architecture)" = "$arch"
+check "package section is utils" test "$(field Section)" = utils
+check "package has a maintainer" test -n "$(field Maintainer)"
+check "package has a description" test -n "$(field Description)"
+check "the metainfo lists release $version" \
+    grep -q "<release version=\"$version\"" "$res/$id.metainfo.xml"
+
+# dpkg-shlibdeps' libraries, and the display plugins that Qt only recommends.
+depends=$(field Depends)
+# One package name a line, without versions; alternatives count as named.
+sed -e 's/ *([^)]*)//g' -e 's/ *[,|] */\n/g' <<<"$depends" >"$scratch/depends"
+for dep in libc6 libstdc++6 libqt6core6 libqt6widgets6 qt6-qpa-plugins; do
+    check "package depends on $dep (Depends: $depends)" grep -qxF "$dep" "$scratch/depends"
+done
+
+# Owned by root and free of anything outside /usr.
+check "package files are owned by root" \
+    test -z "$(dpkg-deb -c "$deb" | awk '$2 != "root/root"')"
+check "package installs under /usr only" \
+    test -z "$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v -e '^\./$' -e '^\./usr/')"
+
+dpkg -x "$deb" "$scratch/root" || die "dpkg -x failed"
+check_tree "$scratch/root/usr" "package"
+check "package has the licence as usr/share/doc/pomvane/copyright" \
+    test -s "$scratch/root/usr/share/doc/pomvane/copyright"
+check "packaged binary is stripped" \
+    grep -q ', stripped' <(file -b "$scratch/root/usr/bin/pomvane")
+check "packaged binary finds every library it needs" \
+    test -z "$(ldd "$scratch/root/usr/bin/pomvane" | grep 'not found')"
+
+echo "check_package: $(basename "$deb"): $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
