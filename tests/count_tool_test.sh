@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# pomvane-count against GNU wc on thousands of real files, and against bad input.
+# Usage: count_tool_test.sh PATH/TO/pomvane-count
+set -euo pipefail
+tool=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# Characters equal wc -c; lines equal wc -l plus one for each non-empty file whose last
+# byte is not LF. Reads NUL-separated paths from $1.
+expected_for() {
+    local list=$1 files chars lines unterminated
+    files=$(tr -cd '\0' <"$list" | wc -c)
+    read -r lines chars _ < <(wc -lc --files0-from="$list" | tail -n 1)
+    unterminated=$(perl -0ne 'chomp; open(my $f, "<:raw", $_) or next; my $s = -s $f;
+        next unless $s; seek($f, -1, 2); read($f, my $b, 1); $n++ if $b ne "\n";
+        END { print $n + 0 }' "$list")
+    echo "files=$files failed=0 characters=$chars lines=$((lines + unterminated))"
+}
+
+# Thousands of real files: whatever this machine keeps in its system folders.
+find /usr/include /usr/share/perl5 /usr/lib/python3* -type f -print0 2>/dev/null \
+    | head -z -n 4000 >"$work/real.list" || true
+# And files made to sit on every boundary that matters.
+mkdir "$work/made"
+for size in 0 1 1023 1024 1025 131071 131072 131073 400000; do
+    head -c "$size" /dev/urandom >"$work/made/random-$size"
+    head -c "$size" /dev/zero | tr '\0' '\n' >"$work/made/newlines-$size"
+done
+printf 'a\r\nb' >"$work/made/crlf"
+printf 'caf\xe9\n' >"$work/made/$(printf 'caf\xe9 name with spaces')"
+find "$work/made" -type f -print0 >>"$work/real.list"
+count=$(tr -cd '\0' <"$work/real.list" | wc -c)
+[ "$count" -gt 1000 ] || fail "only $count real files found"
+
+got=$("$tool" - <"$work/real.list")
+want=$(expected_for "$work/real.list")
+[ "$got" = "$want" ] || fail "real files: got '$got', want '$want'"
+
+# Bad input: every one fails to open, none hangs.
+mkdir "$work/bad"
+mkfifo "$work/bad/fifo"
+ln -s "$work/bad/nowhere" "$work/bad/dangling"
+bad=("$work/bad" "$work/bad/fifo" "$work/bad/dangling" "$work/bad/missing" /dev/null)
+got=$(timeout 20 "$tool" "${bad[@]}") || fail "bad input: exit $?"
+[ "$got" = "files=0 failed=5 characters=0 lines=0" ] || fail "bad input: got '$got'"
+
+# Paths are bytes used whole: a name that is not UTF-8, deeper than 260 bytes.
+deep="$work/$(printf 'd%.0s' {1..200})/$(printf 'e%.0s' {1..200})"
+mkdir -p "$deep"
+printf 'x\ny' >"$deep/$(printf '\xff\xfe')"
+got=$("$tool" "$deep/$(printf '\xff\xfe')")
+[ "$got" = "files=1 failed=0 characters=3 lines=2" ] || fail "odd path: got '$got'"
+
+# A 5 GiB sparse file: sizes and counts past 32 bits.
+truncate -s 5G "$work/sparse"
+got=$(timeout 120 "$tool" "$work/sparse") || fail "sparse: exit $?"
+[ "$got" = "files=1 failed=0 characters=5368709120 lines=1" ] || fail "sparse: got '$got'"
+
+# Arguments: options are refused before --, and - alone reads standard input.
+"$tool" -x "$work/sparse" >/dev/null 2>"$work/usage" && fail "-x accepted"
+"$tool" -x >/dev/null 2>&1 || [ $? -eq 2 ] || fail "-x: exit status is not 2"
+grep -q '^usage:' "$work/usage" || fail "no usage line for -x"
+got=$("$tool" -- -x)
+[ "$got" = "files=0 failed=1 characters=0 lines=0" ] || fail "-- -x: got '$got'"
+got=$(printf '%s\0%s\0' "$work/made/crlf" "$work/made/crlf" | "$tool" -)
+[ "$got" = "files=2 failed=0 characters=8 lines=4" ] || fail "stdin: got '$got'"
+got=$("$tool")
+[ "$got" = "files=0 failed=0 characters=0 lines=0" ] || fail "no paths: got '$got'"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failed" >&2
+    exit 1
+fi
+echo "count_tool: $count real files and every bad input agree"

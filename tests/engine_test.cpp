@@ -1,0 +1,328 @@
+#include "engine/engine.h"
+#include "engine/line_feeds.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+template <typename Predicate>
+bool eventually(Predicate done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(100us);
+    }
+    return true;
+}
+
+class scratch_dir {
+public:
+    scratch_dir()
+    {
+        std::string pattern = (fs::temp_directory_path() / "pomvane-test-XXXXXX").string();
+        root = mkdtemp(pattern.data());
+    }
+    ~scratch_dir() { fs::remove_all(root); }
+
+    std::string write(const std::string& name, const std::string& bytes) const
+    {
+        const fs::path path = root / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.string();
+    }
+    std::string sparse(const std::string& name, std::uint64_t size) const
+    {
+        const fs::path path = root / name;
+        std::ofstream(path, std::ios::binary).flush();
+        fs::resize_file(path, size);
+        return path.string();
+    }
+    std::string path(const std::string& name) const { return (root / name).string(); }
+
+private:
+    fs::path root;
+};
+
+// Reaches the worker-side fields, and runs count_file on the calling thread.
+class engine_probe : public engine {
+public:
+    using engine::file_position;
+    using engine::file_size;
+
+    struct result {
+        bool opened;
+        std::uint64_t characters;
+        std::uint64_t lines;
+    };
+    result count(const std::string& path, bool as_running = true)
+    {
+        state = as_running ? running : cancelled;
+        result r{false, ~0ull, ~0ull};
+        r.opened = count_file(path, r.characters, r.lines);
+        state = finished;
+        return r;
+    }
+};
+
+struct counting_case {
+    const char* name;
+    std::string bytes;
+    std::uint64_t lines;
+};
+
+std::vector<counting_case> counting_cases()
+{
+    std::string utf16_text;
+    for (const char c : std::string("one\ntwo\n"))
+        utf16_text += std::string{c, '\0'};
+    return {
+        {"empty", "", 0},
+        {"one byte without LF", "a", 1},
+        {"one line", "a\n", 1},
+        {"CR is an ordinary character", "a\r\nb", 2},
+        {"two LFs only", "\n\n", 2},
+        {"exactly one block", std::string(1024, 'x'), 1},
+        {"one block and a LF", std::string(1024, 'x') + "\n", 1},
+        {"UTF-16 counts bytes; its last NUL forms a line", utf16_text, 3},
+        {"LF closing a block", std::string(1023, 'x') + "\n" + "y", 2},
+        {"LF opening a block", std::string(1024, 'x') + "\ny", 2},
+    };
+}
+
+TEST(CountFile, FollowsTheCountingRule)
+{
+    scratch_dir dir;
+    engine_probe probe;
+    for (const counting_case& c : counting_cases()) {
+        const auto r = probe.count(dir.write("case", c.bytes));
+        EXPECT_TRUE(r.opened) << c.name;
+        EXPECT_EQ(r.characters, c.bytes.size()) << c.name;
+        EXPECT_EQ(r.lines, c.lines) << c.name;
+        EXPECT_EQ(probe.file_size, c.bytes.size()) << c.name;
+        EXPECT_EQ(probe.file_position, c.bytes.size()) << c.name;
+    }
+}
+
+TEST(CountFile, LargeFilesAcrossReadsAndKernelsAgree)
+{
+    // Random lines of random bytes around every block and read boundary.
+    std::mt19937_64 random(7);
+    std::string bytes;
+    std::uint64_t line_feeds = 0;
+    while (bytes.size() < 3 * 128 * 1024 + 4099) {
+        const char c = static_cast<char>(random() % 7 == 0 ? '\n' : random() % 256);
+        line_feeds += c == '\n';
+        bytes += c;
+    }
+    for (std::size_t offset = 0; offset < 64; ++offset) {
+        for (std::size_t length : {0ul, 1ul, 31ul, 32ul, 33ul, 1024ul, 8191ul, 32ul * 255 + 33}) {
+            EXPECT_EQ(count_line_feeds_portable(bytes.data() + offset, length),
+                      count_line_feeds(bytes.data() + offset, length));
+        }
+    }
+    if (cpu_has_avx2()) {
+        EXPECT_EQ(count_line_feeds_avx2(bytes.data(), bytes.size()), line_feeds);
+    }
+
+    scratch_dir dir;
+    engine_probe probe;
+    for (const std::size_t size : {128ul * 1024 - 1, 128ul * 1024, 128ul * 1024 + 1, bytes.size()}) {
+        const std::string part = bytes.substr(0, size);
+        const auto r = probe.count(dir.write("large", part));
+        const auto expected = static_cast<std::uint64_t>(std::count(part.begin(), part.end(), '\n'))
+                              + (part.back() != '\n');
+        EXPECT_EQ(r.characters, size);
+        EXPECT_EQ(r.lines, expected) << size;
+    }
+}
+
+TEST(CountFile, StopsBeforeTheFirstBlockWhenNotRunning)
+{
+    scratch_dir dir;
+    engine_probe probe;
+    const auto r = probe.count(dir.write("text", "abc\ndef\n"), false);
+    EXPECT_TRUE(r.opened);
+    EXPECT_EQ(r.characters, 0u);
+    EXPECT_EQ(r.lines, 0u);
+}
+
+TEST(CountFile, SizeOfHugeFilesIsWhole)
+{
+    scratch_dir dir;
+    engine_probe probe;
+    const std::uint64_t five_gib = 5ull << 30;
+    const auto r = probe.count(dir.sparse("huge", five_gib), false);
+    EXPECT_TRUE(r.opened);
+    EXPECT_EQ(probe.file_size, five_gib);
+}
+
+TEST(CountFile, AnythingButAReadableRegularFileFailsToOpenWithoutBlocking)
+{
+    scratch_dir dir;
+    engine_probe probe;
+    std::vector<std::string> bad = {
+        "",
+        dir.path("missing"),
+        dir.path(""), // the folder itself
+        "/dev/null",
+        dir.write("text", "x") + std::string(1, '\0') + "tail", // a NUL would name another file
+    };
+    const std::string fifo = dir.path("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    bad.push_back(fifo); // no writer: opening must not wait for one
+    const std::string link = dir.path("dangling");
+    fs::create_symlink(dir.path("nowhere"), link);
+    bad.push_back(link);
+
+    const std::string socket_path = dir.path("socket");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    bad.push_back(socket_path);
+
+    for (const std::string& path : bad) {
+        probe.file_size = 99;
+        probe.file_position = 99;
+        EXPECT_FALSE(probe.count(path).opened) << path;
+        EXPECT_EQ(probe.file_size, 0u) << path;
+        EXPECT_EQ(probe.file_position, 0u) << path;
+    }
+    ::close(sock);
+
+    if (geteuid() != 0) { // root reads anything
+        const std::string locked = dir.write("locked", "secret");
+        fs::permissions(locked, fs::perms::none);
+        EXPECT_FALSE(probe.count(locked).opened);
+    }
+}
+
+TEST(CountFile, PathsAreBytesUsedWhole)
+{
+    scratch_dir dir;
+    engine_probe probe;
+    const auto latin1 = probe.count(dir.write("caf\xe9 \xff\xfe.txt", "x\n"));
+    EXPECT_TRUE(latin1.opened);
+    EXPECT_EQ(latin1.characters, 2u);
+
+    // Far past 260 bytes, through nested folders.
+    fs::path deep = dir.path("");
+    for (int i = 0; i < 12; ++i)
+        deep /= std::string(40, static_cast<char>('a' + i));
+    fs::create_directories(deep);
+    const std::string long_path = (deep / "file").string();
+    ASSERT_GT(long_path.size(), 500u);
+    std::ofstream(long_path) << "abc";
+    EXPECT_EQ(probe.count(long_path).characters, 3u);
+}
+
+TEST(Engine, CountsInOrderAndKeepsTotalsAfterTheBatch)
+{
+    scratch_dir dir;
+    engine counter;
+    EXPECT_EQ(counter.files_percent(), 0u);
+    EXPECT_EQ(counter.file_percent(), 0);
+    const std::string a = dir.write("a", "one\ntwo\n");
+    counter.add_file(a);
+    counter.add_file(dir.path("missing"));
+    counter.add_file(dir.write("b", "x"));
+    counter.add_file(a); // the same path twice counts twice
+    ASSERT_TRUE(eventually([&] { return !counter.is_running(); }));
+    const engine::snapshot totals = counter.totals();
+    EXPECT_EQ(totals.files_counted, 3u);
+    EXPECT_EQ(totals.files_failed, 1u);
+    EXPECT_EQ(totals.total_characters, 17u);
+    EXPECT_EQ(totals.total_lines, 5u);
+    EXPECT_EQ(counter.files_percent(), 0u); // the batch is gone, the totals stay
+    EXPECT_EQ(counter.file_percent(), 100);
+
+    counter.reset();
+    const engine::snapshot zero = counter.totals();
+    EXPECT_EQ(zero.files_counted + zero.files_failed + zero.total_characters + zero.total_lines, 0u);
+    EXPECT_EQ(counter.file_percent(), 0);
+}
+
+TEST(Engine, PercentagesFollowTheBatchAndResetStopsALongCount)
+{
+    scratch_dir dir;
+    engine counter;
+    // Sparse: the file reads as zeros for far longer than this test runs.
+    const std::string huge = dir.sparse("huge", 16ull << 30);
+    counter.add_file(dir.write("a", "a"));
+    counter.add_file(dir.path("missing"));
+    counter.add_file(huge);
+    counter.add_file(dir.write("b", "b"));
+    ASSERT_TRUE(eventually([&] { return counter.files_percent() == 50; })); // two of four
+    EXPECT_TRUE(counter.is_running());
+    for (int i = 0; i < 4; ++i)
+        counter.add_file(huge);
+    EXPECT_EQ(counter.files_percent(), 25u); // two of eight
+    ASSERT_TRUE(eventually([&] { return counter.file_percent() > 0; }));
+    EXPECT_LE(counter.file_percent(), 100);
+
+    counter.reset();
+    EXPECT_FALSE(counter.is_running());
+    const engine::snapshot zero = counter.totals();
+    EXPECT_EQ(zero.files_counted + zero.files_failed + zero.total_characters + zero.total_lines, 0u);
+    EXPECT_EQ(counter.files_percent(), 0u);
+    EXPECT_EQ(counter.file_percent(), 0);
+
+    counter.add_file(dir.path("a")); // a new batch starts a new worker
+    ASSERT_TRUE(eventually([&] { return !counter.is_running(); }));
+    EXPECT_EQ(counter.totals().files_counted, 1u);
+    EXPECT_EQ(counter.totals().total_characters, 1u);
+}
+
+TEST(Engine, NoFileIsLostWhileTheWorkerIsLeaving)
+{
+    // Adds each file just as the worker has counted the one before and is about to end.
+    scratch_dir dir;
+    const std::string file = dir.write("f", "x\n");
+    engine counter;
+    std::mt19937 random(1);
+    const std::uint64_t rounds = 4000;
+    for (std::uint64_t i = 0; i < rounds; ++i) {
+        counter.add_file(file);
+        while (counter.totals().files_counted != i + 1 && counter.is_running())
+            ;
+        // Once no worker runs, every file added so far must have been counted.
+        if (!counter.is_running()) {
+            ASSERT_EQ(counter.totals().files_counted, i + 1) << "lost in round " << i;
+        }
+        for (unsigned spin = random() % 16; spin > 0; --spin)
+            (void)counter.is_running();
+    }
+    ASSERT_TRUE(eventually([&] { return !counter.is_running(); }));
+    EXPECT_EQ(counter.totals().files_counted, rounds);
+    EXPECT_EQ(counter.totals().total_lines, rounds);
+}
+
+TEST(Engine, DestroyingWhileCountingStopsTheWorker)
+{
+    scratch_dir dir;
+    auto counter = std::make_unique<engine>();
+    counter->add_file(dir.sparse("huge", 16ull << 30));
+    ASSERT_TRUE(eventually([&] { return counter->file_percent() > 0 || counter->totals().files_counted > 0; }));
+    counter.reset(); // returns once the worker has ended; sanitizers see any use after free
+}
+
+} // namespace

@@ -1,0 +1,297 @@
+#include "lib/handle.h"
+#include "lib/os.h"
+#include "lib/threadable.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <stdexcept>
+#include <thread>
+
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+template <typename Predicate>
+bool eventually(Predicate done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// A bare thread that runs until released, for the handle tests.
+struct gated_thread {
+    std::atomic<bool> release{false};
+    std::atomic<bool> done{false};
+    lib::handle owner;
+    std::uint32_t id = 0;
+
+    gated_thread()
+    {
+        owner.attach(lib::os::create_suspended_thread(&body, this, &id));
+        lib::os::resume_thread(owner.value());
+    }
+    static void body(void* argument)
+    {
+        auto* self = static_cast<gated_thread*>(argument);
+        while (!self->release)
+            std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(20ms); // the end must be waited for, not guessed
+        self->done = true;
+    }
+};
+
+TEST(Handle, InvalidValuesAreNeverUsed)
+{
+    lib::handle fresh;
+    EXPECT_FALSE(fresh.is_valid());
+    EXPECT_THROW(
+        {
+            try {
+                fresh.wait();
+            } catch (const std::logic_error& error) {
+                EXPECT_STREQ(error.what(), "handle::wait");
+                throw;
+            }
+        },
+        std::logic_error);
+
+    lib::handle invalid;
+    invalid.attach(lib::os::invalid_handle());
+    EXPECT_FALSE(invalid.is_valid());
+    invalid.close();
+    EXPECT_EQ(invalid.value(), lib::os::invalid_handle());
+    invalid.assign(fresh);
+    EXPECT_EQ(invalid.value(), lib::os::invalid_handle());
+    EXPECT_THROW(invalid.wait(), std::logic_error);
+}
+
+TEST(Handle, AssignFromInvalidSourceClosesAndLeavesNull)
+{
+    gated_thread thread;
+    lib::handle held;
+    held.assign(thread.owner);
+    ASSERT_TRUE(held.is_valid());
+    lib::handle empty;
+    held.assign(empty);
+    EXPECT_EQ(held.value(), nullptr);
+    thread.release = true;
+    EXPECT_TRUE(thread.owner.wait());
+}
+
+TEST(Handle, DuplicatesAreIndependentAndWaitForTheRealEnd)
+{
+    gated_thread thread;
+    EXPECT_NE(thread.id, 0u);
+    EXPECT_NE(thread.id, lib::os::current_thread_id());
+    lib::handle waiter;
+    waiter.assign(thread.owner);
+    thread.owner.close();
+    EXPECT_FALSE(thread.owner.is_valid());
+    EXPECT_TRUE(waiter.is_valid());
+    thread.release = true;
+    EXPECT_TRUE(waiter.wait());
+    EXPECT_TRUE(thread.done);
+    EXPECT_TRUE(waiter.wait()); // an ended thread stays signalled
+}
+
+// A thread object whose body is chosen by each test.
+class worker : public lib::threadable {
+public:
+    using lib::threadable::finish;
+    using lib::threadable::force_terminate;
+    using lib::threadable::state;
+    using lib::threadable::thread_handle;
+    using lib::threadable::thread_id;
+
+    enum class body { cooperative, blocking, stops_itself, stops_while_cancelled };
+
+    explicit worker(body kind) : kind(kind) {}
+    ~worker() override { stop(true); }
+
+    void begin()
+    {
+        std::lock_guard<lib::lockable> guard(*this);
+        start();
+    }
+
+    std::atomic<bool> release{false};
+    std::atomic<bool> entered{false};
+    std::atomic<bool> unwound{false};
+    std::atomic<bool> after_stop{false};
+    std::atomic<int> finished_calls{0};
+    std::atomic<int> terminated_calls{0};
+
+protected:
+    bool cooperative() override { return kind != body::blocking; }
+    void on_finished() override { ++finished_calls; }
+    void on_terminated() override { ++terminated_calls; }
+
+    void run() override
+    {
+        entered = true;
+        switch (kind) {
+        case body::cooperative:
+            while (state == running)
+                std::this_thread::sleep_for(1ms);
+            while (!release)
+                std::this_thread::sleep_for(1ms);
+            break;
+        case body::blocking: {
+            struct on_unwind {
+                std::atomic<bool>& flag;
+                ~on_unwind() { flag = true; }
+            } guard{unwound};
+            for (;;)
+                pause(); // a cancellation point; never returns by itself
+        }
+        case body::stops_itself:
+            stop(false);
+            after_stop = true;
+            break;
+        case body::stops_while_cancelled:
+            while (state == running)
+                std::this_thread::sleep_for(1ms);
+            stop(true); // another thread's stop is under way: returns, throws nothing
+            after_stop = true;
+            break;
+        }
+    }
+
+private:
+    body kind;
+};
+
+TEST(Threadable, StopBeforeStartChangesNothing)
+{
+    worker w(worker::body::cooperative);
+    w.stop(true);
+    EXPECT_EQ(w.state, worker::not_started);
+    EXPECT_FALSE(w.thread_handle.is_valid());
+}
+
+TEST(Threadable, CooperativeStopWithoutWaitingThenFinishes)
+{
+    worker w(worker::body::cooperative);
+    w.begin();
+    EXPECT_EQ(w.state, worker::running);
+    EXPECT_NE(w.thread_id, 0u);
+    w.stop(false); // the body is held after it sees the stop: this must not wait for it
+    EXPECT_EQ(w.state, worker::cancelled);
+    w.release = true;
+    EXPECT_TRUE(eventually([&] { return w.state == worker::finished; }));
+    EXPECT_EQ(w.thread_id, 0u);
+    EXPECT_FALSE(w.thread_handle.is_valid());
+    EXPECT_EQ(w.finished_calls, 1);
+}
+
+TEST(Threadable, TwoStoppersBothWaitForTheEnd)
+{
+    worker w(worker::body::cooperative);
+    w.begin();
+    auto first = std::async(std::launch::async, [&] { w.stop(true); return w.state.load(); });
+    auto second = std::async(std::launch::async, [&] { w.stop(true); return w.state.load(); });
+    ASSERT_TRUE(eventually([&] { return w.state != worker::running; }));
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(first.wait_for(0s), std::future_status::timeout);
+    EXPECT_EQ(second.wait_for(0s), std::future_status::timeout);
+    w.release = true;
+    EXPECT_EQ(first.get(), worker::finished);
+    EXPECT_EQ(second.get(), worker::finished);
+    EXPECT_EQ(w.finished_calls, 1);
+}
+
+TEST(Threadable, StopOnTheWorkerUnwindsTheBody)
+{
+    worker w(worker::body::stops_itself);
+    w.begin();
+    EXPECT_TRUE(eventually([&] { return w.state == worker::finished; }));
+    EXPECT_TRUE(w.entered);
+    EXPECT_FALSE(w.after_stop);
+    EXPECT_EQ(w.finished_calls, 1);
+}
+
+TEST(Threadable, StopOnTheWorkerWhileCancelledReturnsQuietly)
+{
+    worker w(worker::body::stops_while_cancelled);
+    w.begin();
+    w.release = true;
+    w.stop(true);
+    EXPECT_TRUE(w.after_stop);
+    EXPECT_EQ(w.state, worker::finished);
+    EXPECT_EQ(w.finished_calls, 1);
+}
+
+TEST(Threadable, ForcedStopEndsABlockedBodyBeforeReturning)
+{
+    worker w(worker::body::blocking);
+    w.begin();
+    ASSERT_TRUE(eventually([&] { return w.entered.load(); }));
+    w.stop(false); // forced stops wait regardless: the body may touch the object until it ends
+    EXPECT_TRUE(w.unwound);
+    EXPECT_EQ(w.state, worker::cancelled);
+    EXPECT_EQ(w.thread_id, 0u);
+    EXPECT_EQ(w.thread_handle.value(), nullptr);
+    EXPECT_EQ(w.terminated_calls, 1);
+    EXPECT_EQ(w.finished_calls, 0);
+
+    // The ended worker cannot disturb a restart.
+    w.entered = false;
+    w.unwound = false;
+    w.begin();
+    ASSERT_TRUE(eventually([&] { return w.entered.load(); }));
+    std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(w.state, worker::running);
+    EXPECT_TRUE(w.thread_handle.is_valid());
+    w.stop(true);
+    EXPECT_TRUE(w.unwound);
+    EXPECT_EQ(w.terminated_calls, 2);
+    EXPECT_EQ(w.finished_calls, 0);
+}
+
+TEST(Threadable, ForceTerminateOverridesACooperativeBody)
+{
+    worker w(worker::body::cooperative);
+    w.force_terminate = true;
+    w.begin();
+    ASSERT_TRUE(eventually([&] { return w.entered.load(); }));
+    w.stop(true); // the body sleeps in a loop: sleep is a cancellation point
+    EXPECT_EQ(w.state, worker::cancelled);
+    EXPECT_EQ(w.terminated_calls, 1);
+    EXPECT_EQ(w.finished_calls, 0);
+}
+
+TEST(Threadable, RestartsAfterFinishingWithANewThread)
+{
+    worker w(worker::body::cooperative);
+    w.release = true;
+    w.begin();
+    const std::uint32_t first_id = w.thread_id;
+    w.stop(true);
+    EXPECT_EQ(w.state, worker::finished);
+    w.begin();
+    EXPECT_EQ(w.state, worker::running);
+    EXPECT_NE(w.thread_id, 0u);
+    EXPECT_NE(w.thread_id, first_id);
+    w.stop(true);
+    EXPECT_EQ(w.finished_calls, 2);
+}
+
+TEST(Threadable, DestroyingARunningObjectStopsIt)
+{
+    auto w = std::make_unique<worker>(worker::body::blocking);
+    w->begin();
+    ASSERT_TRUE(eventually([&] { return w->entered.load(); }));
+    w.reset(); // must neither hang nor leave the thread running over freed memory
+}
+
+} // namespace
