@@ -1,0 +1,135 @@
+#include "dialogtemplate.h"
+
+#include "appicon.h"
+#include "resource.h"
+#include "version.h"
+
+#include <QDialog>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+const char controlIdProperty[] = "controlId";
+
+constexpr DialogItem mainDialogItems[] = {
+    { DialogItem::Label, IDC_STATIC, "Total files:", QRect(7, 8, 53, 12) },
+    { DialogItem::Field, IDC_FILES, "", QRect(66, 8, 75, 12) },
+    { DialogItem::Label, IDC_STATIC, "Total characters:", QRect(7, 21, 58, 12) },
+    { DialogItem::Field, IDC_CHARACTERS, "", QRect(66, 21, 75, 12) },
+    { DialogItem::Label, IDC_STATIC, "Total lines:", QRect(7, 34, 50, 12) },
+    { DialogItem::Field, IDC_LINES, "", QRect(66, 34, 75, 12) },
+    { DialogItem::ProgressBar, IDC_FILE_PROGRESS, "Progress1", QRect(7, 52, 134, 6) },
+    { DialogItem::ProgressBar, IDC_FILES_PROGRESS, "Progress1", QRect(7, 58, 134, 10) },
+    { DialogItem::Button, IDC_RESET, "Reset", QRect(7, 73, 50, 14) },
+    { DialogItem::Button, IDOK, "Close", QRect(91, 73, 50, 14) },
+};
+
+constexpr DialogItem aboutDialogItems[] = {
+    { DialogItem::Label, IDC_STATIC, "Pomvane Version " POMVANE_VERSION_SHORT, QRect(37, 7, 119, 8) },
+    { DialogItem::Label, IDC_STATIC, "Copyright \u00a9 2026 The Pomvane developers", QRect(37, 19, 130, 8) },
+    { DialogItem::Button, IDOK, "OK", QRect(174, 13, 37, 14) },
+    { DialogItem::Icon, IDC_STATIC, "", QRect(7, 7, 21, 20) },
+};
+
+QWidget *createItem(const DialogItem &item, const QRect &geometry, QWidget *parent)
+{
+    const QString text = QString::fromUtf8(item.text);
+    switch (item.kind) {
+    case DialogItem::Label: {
+        auto *label = new QLabel(text, parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        return label;
+    }
+    case DialogItem::Field: {
+        auto *field = new QLineEdit(text, parent);
+        field->setReadOnly(true);
+        return field;
+    }
+    case DialogItem::ProgressBar: {
+        auto *bar = new QProgressBar(parent);
+        bar->setRange(0, 100);
+        bar->setTextVisible(false);
+        bar->setAccessibleName(text);
+        bar->hide();
+        return bar;
+    }
+    case DialogItem::Button:
+        return new QPushButton(text, parent);
+    case DialogItem::Icon: {
+        auto *icon = new QLabel(parent);
+        icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        icon->setPixmap(applicationIcon().pixmap(geometry.size()));
+        return icon;
+    }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+const DialogTemplate mainDialogTemplate = {
+    IDD_POMVANE_DIALOG, "Pomvane", QSize(148, 94), mainDialogItems
+};
+
+const DialogTemplate aboutDialogTemplate = {
+    IDD_ABOUTBOX, "About Pomvane", QSize(218, 33), aboutDialogItems
+};
+
+QSize dialogBaseUnits(const QFontMetrics &metrics)
+{
+    // The average width is taken over the 52 Latin letters, rounded, as Windows measures it
+    // for dialog units; the templates' sizes were chosen for that measure. A font's declared
+    // average (QFontMetrics::averageCharWidth) weighs in figures and punctuation and varies
+    // from font to font.
+    static const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int width = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
+    return QSize(width, metrics.height());
+}
+
+QRect mapDialogRect(const QRect &units, const QSize &baseUnits)
+{
+    const QSize size = mapDialogSize(units.size(), baseUnits);
+    return QRect((units.x() * baseUnits.width() + 2) / 4, (units.y() * baseUnits.height() + 4) / 8,
+                 size.width(), size.height());
+}
+
+QSize mapDialogSize(const QSize &units, const QSize &baseUnits)
+{
+    return QSize((units.width() * baseUnits.width() + 2) / 4,
+                 (units.height() * baseUnits.height() + 4) / 8);
+}
+
+void buildDialog(QDialog *dialog, const DialogTemplate &dialogTemplate)
+{
+    dialog->setWindowTitle(QString::fromUtf8(dialogTemplate.title));
+    const QSize baseUnits = dialogBaseUnits(dialog->fontMetrics());
+    QLabel *pendingLabel = nullptr;
+    for (const DialogItem &item : dialogTemplate.items) {
+        const QRect geometry = mapDialogRect(item.rect, baseUnits);
+        QWidget *widget = createItem(item, geometry, dialog);
+        widget->setProperty(controlIdProperty, item.id);
+        widget->setGeometry(geometry);
+        if (pendingLabel && item.kind == DialogItem::Field)
+            pendingLabel->setBuddy(widget);
+        pendingLabel = item.kind == DialogItem::Label ? static_cast<QLabel *>(widget) : nullptr;
+    }
+    dialog->setFixedSize(mapDialogSize(dialogTemplate.size, baseUnits));
+}
+
+QWidget *dialogItem(const QWidget *dialog, int id)
+{
+    if (id == IDC_STATIC)
+        return nullptr;
+    const QList<QWidget *> children = dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children) {
+        const QVariant childId = child->property(controlIdProperty);
+        if (childId.isValid() && childId.toInt() == id)
+            return child;
+    }
+    return nullptr;
+}

@@ -1,0 +1,10 @@
+#include "pomvaneapp.h"
+
+#include "pomvanedlg.h"
+
+bool CPomvaneApp::InitInstance()
+{
+    CPomvaneDlg dlg;
+    dlg.exec();
+    return false;
+}

@@ -1,0 +1,194 @@
+#include "pomvanedlg.h"
+
+#include "aboutdlg.h"
+#include "appicon.h"
+#include "dialogtemplate.h"
+#include "resource.h"
+#include "urilist.h"
+
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimerEvent>
+
+#include <algorithm>
+
+namespace {
+
+const QString uriListType = QStringLiteral("text/uri-list");
+
+// Accepting the source's proposed action could be a move, after which the file manager
+// deletes the files it dropped; the files are only read, so a drop is always a copy.
+bool offersLocalFiles(const QDropEvent *event)
+{
+    return (event->possibleActions() & Qt::CopyAction) && event->mimeData()->hasFormat(uriListType)
+            && !localFilePaths(event->mimeData()->data(uriListType)).empty();
+}
+
+} // namespace
+
+QString to_decimal(std::uint64_t value)
+{
+    return QString::number(value);
+}
+
+void set_field_text(QLineEdit *field, const QString &text)
+{
+    if (field->text() == text)
+        return;
+    const int cursor = field->cursorPosition();
+    const int start = field->selectionStart();
+    // The end of the selection away from the cursor, so that its direction survives too.
+    const int anchor = start < 0 ? cursor : (start == cursor ? field->selectionEnd() : start);
+    field->setText(text);
+    const int length = int(text.size());
+    const int newCursor = std::min(cursor, length);
+    const int newAnchor = std::min(anchor, length);
+    if (newAnchor != newCursor)
+        field->setSelection(newAnchor, newCursor - newAnchor);
+    else
+        field->setCursorPosition(newCursor);
+}
+
+CPomvaneDlg::CPomvaneDlg(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                      | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                      | Qt::WindowStaysOnTopHint)
+    , systemMenu(new QMenu(this))
+    , icon(applicationIcon())
+{
+    buildDialog(this, mainDialogTemplate);
+    fileBar = qobject_cast<QProgressBar *>(dialogItem(this, IDC_FILE_PROGRESS));
+    linesField = qobject_cast<QLineEdit *>(dialogItem(this, IDC_LINES));
+    filesField = qobject_cast<QLineEdit *>(dialogItem(this, IDC_FILES));
+    charactersField = qobject_cast<QLineEdit *>(dialogItem(this, IDC_CHARACTERS));
+    filesBar = qobject_cast<QProgressBar *>(dialogItem(this, IDC_FILES_PROGRESS));
+
+    connect(qobject_cast<QPushButton *>(dialogItem(this, IDC_RESET)), &QPushButton::clicked, this,
+            [this] { countingEngine.reset(); });
+    connect(qobject_cast<QPushButton *>(dialogItem(this, IDOK)), &QPushButton::clicked, this,
+            &QDialog::accept);
+
+    setAcceptDrops(true);
+    appendAboutEntry();
+    for (QLineEdit *field : { linesField, filesField, charactersField })
+        field->installEventFilter(this);
+    setWindowIcon(icon);
+    linesField->setFocus();
+
+    refreshTimer.start(REFRESH_PERIOD_MS, this);
+}
+
+CPomvaneDlg::~CPomvaneDlg()
+{
+    refreshTimer.stop();
+}
+
+// Linux window managers offer no system menu to extend: the window's context menu stands in
+// for it.
+void CPomvaneDlg::appendAboutEntry()
+{
+    systemMenu->addSeparator();
+    QAction *about = systemMenu->addAction(QString::fromUtf8(ABOUTBOX_TEXT));
+    about->setData(ABOUT_COMMAND_ID);
+    connect(about, &QAction::triggered, this, [this, about] { onSysCommand(about->data().toInt()); });
+}
+
+void CPomvaneDlg::onSysCommand(int commandId)
+{
+    if ((commandId & 0xFFF0) == ABOUT_COMMAND_ID) {
+        CAboutDlg about(this);
+        about.exec();
+    }
+}
+
+void CPomvaneDlg::contextMenuEvent(QContextMenuEvent *event)
+{
+    systemMenu->exec(event->globalPos());
+}
+
+// The fields bring their own menu (Copy, Select All); the About entry is added to it, so that
+// it is also reached from the keyboard while a field has the focus.
+bool CPomvaneDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *field = qobject_cast<QLineEdit *>(watched);
+    if (field && event->type() == QEvent::ContextMenu) {
+        QMenu *menu = field->createStandardContextMenu();
+        menu->addActions(systemMenu->actions());
+        menu->exec(static_cast<QContextMenuEvent *>(event)->globalPos());
+        delete menu;
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CPomvaneDlg::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (offersLocalFiles(event)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void CPomvaneDlg::dragMoveEvent(QDragMoveEvent *event)
+{
+    // The list was checked on entering; a 10,000-file list is not parsed again for each move.
+    if (event->possibleActions() & Qt::CopyAction) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void CPomvaneDlg::dropEvent(QDropEvent *event)
+{
+    if (!(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return;
+    }
+    const std::vector<std::string> paths = localFilePaths(event->mimeData()->data(uriListType));
+    if (paths.empty()) {
+        event->ignore();
+        return;
+    }
+    for (const std::string &path : paths)
+        countingEngine.add_file(path);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void CPomvaneDlg::timerEvent(QTimerEvent *event)
+{
+    refresh();
+    QDialog::timerEvent(event);
+}
+
+void CPomvaneDlg::refresh()
+{
+    if (countingEngine.is_running()) {
+        filesBar->show();
+        filesBar->setValue(int(countingEngine.files_percent()));
+        fileBar->show();
+        // A file that grew while read goes past 100; QProgressBar would ignore the value.
+        fileBar->setValue(std::clamp<std::int32_t>(countingEngine.file_percent(), 0, 100));
+    } else {
+        filesBar->hide();
+        fileBar->hide();
+    }
+
+    const engine::snapshot totals = countingEngine.totals();
+    set_field_text(linesField, to_decimal(totals.total_lines));
+    QString files = to_decimal(totals.files_counted);
+    if (totals.files_failed != 0)
+        files += QStringLiteral(" (%1 failed to open)").arg(to_decimal(totals.files_failed));
+    set_field_text(filesField, files);
+    set_field_text(charactersField, to_decimal(totals.total_characters));
+}

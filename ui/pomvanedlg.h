@@ -1,0 +1,55 @@
+#pragma once
+
+#include "engine/engine.h"
+
+#include <QBasicTimer>
+#include <QDialog>
+#include <QIcon>
+
+#include <cstdint>
+
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+
+// The value in decimal digits, without sign, grouping or leading zeros.
+QString to_decimal(std::uint64_t value);
+
+// Replaces the field's text, keeping the user's selection and cursor, which QLineEdit::setText
+// would drop.
+void set_field_text(QLineEdit *field, const QString &text);
+
+// The main window: takes dropped files, hands them to its engine, and shows the engine's
+// totals and progress, polled on a timer.
+class CPomvaneDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CPomvaneDlg(QWidget *parent = nullptr);
+    ~CPomvaneDlg() override;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    void appendAboutEntry();
+    void onSysCommand(int commandId);
+    void refresh();
+
+    QProgressBar *fileBar;
+    QLineEdit *linesField;
+    QLineEdit *filesField;
+    QLineEdit *charactersField;
+    QProgressBar *filesBar;
+    QMenu *systemMenu;
+    QIcon icon;
+    QBasicTimer refreshTimer;
+    // Last, so that it goes first: its worker is stopped and awaited before anything else.
+    engine countingEngine;
+};

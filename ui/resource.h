@@ -1,0 +1,33 @@
+#pragma once
+
+// Identifiers of the window's resources and controls.
+
+// Dialog templates
+inline constexpr int IDD_ABOUTBOX = 100;
+inline constexpr int IDD_POMVANE_DIALOG = 102;
+
+// Icon
+inline constexpr int IDR_MAINFRAME = 128;
+
+// Strings
+inline constexpr int IDS_ABOUTBOX = 101;
+inline constexpr char ABOUTBOX_TEXT[] = "&About Pomvane...";
+
+// Controls
+inline constexpr int IDC_STATIC = -1;
+inline constexpr int IDOK = 1;
+inline constexpr int IDC_RESET = 100;
+inline constexpr int IDC_CHARACTERS = 1000;
+inline constexpr int IDC_LINES = 1002;
+inline constexpr int IDC_FILES = 1003;
+inline constexpr int IDC_FILES_PROGRESS = 1004;
+inline constexpr int IDC_FILE_PROGRESS = 1005;
+
+// The refresh timer. Qt chooses the ids of the timers it runs, and the main dialog refreshes
+// on every timer event whatever its id, so this only names the timer where an id must be
+// given, as in a synthesised timer event.
+inline constexpr int REFRESH_TIMER_ID = 0x1234;
+inline constexpr int REFRESH_PERIOD_MS = 100;
+
+// Command id of the About entry in the main window's menu.
+inline constexpr int ABOUT_COMMAND_ID = 0x10;
