@@ -1,0 +1,146 @@
+// Google Benchmark cases for the counting engine:
+//   count_file     one cached file, counted directly on the calling thread (bytes per second)
+//   add_file       queueing 100,000 paths while the worker processes them
+//   add_file_drained  the same, timed until the worker has processed every path
+
+#include "engine/engine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+// Reaches count_file, which the engine keeps to its worker, and runs it on this thread.
+class bench_engine : public engine {
+public:
+    ~bench_engine() override { state = lib::threadable::not_started; }
+
+    bool count(const std::string& path, std::uint64_t& characters, std::uint64_t& lines)
+    {
+        state = lib::threadable::running;
+        const bool opened = count_file(path, characters, lines);
+        state = lib::threadable::not_started;
+        return opened;
+    }
+};
+
+// A text file of the given size in the temporary folder, removed with the object.
+class text_file {
+public:
+    explicit text_file(std::size_t size)
+    {
+        std::string name = (std::filesystem::temp_directory_path() / "pomvane-bench-XXXXXX").string();
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0)
+            throw std::runtime_error("cannot create a temporary file");
+        path = name;
+        std::string text(size, 'x');
+        // Lines of 1 to 120 bytes, some ending in CRLF, as in ordinary text.
+        std::uint32_t seed = 12345;
+        for (std::size_t at = 0; at < size;) {
+            seed = seed * 1103515245 + 12345;
+            at += 1 + (seed >> 16) % 120;
+            if (at < size)
+                text[at] = '\n';
+            if (at > 0 && at < size && (seed & 7) == 0)
+                text[at - 1] = '\r';
+        }
+        const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::close(fd);
+        if (!written)
+            throw std::runtime_error("cannot write a temporary file");
+    }
+    text_file(const text_file&) = delete;
+    text_file& operator=(const text_file&) = delete;
+    ~text_file() { std::filesystem::remove(path); }
+
+    std::string path;
+};
+
+void count_file(benchmark::State& run)
+{
+    const auto size = static_cast<std::size_t>(run.range(0));
+    const text_file file(size);
+    bench_engine counter;
+    std::uint64_t characters = 0;
+    std::uint64_t lines = 0;
+    counter.count(file.path, characters, lines); // into the page cache
+    for (auto _ : run) {
+        if (!counter.count(file.path, characters, lines) || characters != size) {
+            run.SkipWithError("count_file did not count the whole file");
+            break;
+        }
+        benchmark::DoNotOptimize(lines);
+    }
+    run.SetBytesProcessed(static_cast<std::int64_t>(run.iterations()) * static_cast<std::int64_t>(size));
+    run.SetItemsProcessed(static_cast<std::int64_t>(run.iterations()));
+}
+BENCHMARK(count_file)->Arg(4 << 10)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMicrosecond);
+
+// Paths that do not exist: the worker fails each one at once, so it takes the lock as often
+// as it ever can and add_file meets the most contention.
+std::vector<std::string> missing_paths(std::size_t count)
+{
+    std::vector<std::string> paths;
+    paths.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        paths.push_back("/nonexistent-pomvane-bench/some/folder/file-" + std::to_string(i) + ".txt");
+    return paths;
+}
+
+void wait_until_idle(engine& counter)
+{
+    while (counter.is_running())
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+}
+
+void add_file(benchmark::State& run)
+{
+    const std::vector<std::string> paths = missing_paths(static_cast<std::size_t>(run.range(0)));
+    for (auto _ : run) {
+        engine counter;
+        const auto start = std::chrono::steady_clock::now();
+        for (const std::string& path : paths)
+            counter.add_file(path);
+        const auto end = std::chrono::steady_clock::now();
+        run.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        wait_until_idle(counter);
+    }
+    run.SetItemsProcessed(static_cast<std::int64_t>(run.iterations()) * run.range(0));
+}
+BENCHMARK(add_file)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void add_file_drained(benchmark::State& run)
+{
+    const std::vector<std::string> paths = missing_paths(static_cast<std::size_t>(run.range(0)));
+    for (auto _ : run) {
+        engine counter;
+        const auto start = std::chrono::steady_clock::now();
+        for (const std::string& path : paths)
+            counter.add_file(path);
+        wait_until_idle(counter);
+        const auto end = std::chrono::steady_clock::now();
+        run.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        if (counter.totals().files_failed != paths.size()) {
+            run.SkipWithError("not every path was processed");
+            break;
+        }
+    }
+    run.SetItemsProcessed(static_cast<std::int64_t>(run.iterations()) * run.range(0));
+}
+BENCHMARK(add_file_drained)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,76 @@
+// reset_latency FILE [TRIES]: how long reset() takes, from its call to its return, while the
+// worker counts FILE (a large file: it must still be counting when reset() comes).
+// Each try resets at another point of the file. Prints the median and the maximum.
+
+#include "engine/engine.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Shows how far the worker has read, to reset in the middle of the file.
+class watched_engine : public engine {
+public:
+    std::uint64_t position() const { return file_position.load(std::memory_order_relaxed); }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: reset_latency FILE [TRIES]\n");
+        return 2;
+    }
+    const std::string path = argv[1];
+    const int tries = argc == 3 ? std::atoi(argv[2]) : 100;
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0 || status.st_size < (1 << 20) || tries < 1) {
+        std::fprintf(stderr, "reset_latency: %s must be a file of 1 MiB or more\n", path.c_str());
+        return 2;
+    }
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+
+    watched_engine counter;
+    std::vector<double> latencies;
+    int missed = 0;
+    while (static_cast<int>(latencies.size()) < tries) {
+        // Stop points spread from 5% to 90% of the file.
+        const std::uint64_t target = size / 20 + size * (latencies.size() % 18) / 20;
+        counter.add_file(path);
+        while (counter.is_running() && counter.position() < target)
+            std::this_thread::yield();
+        const bool counting = counter.is_running() && counter.position() < size;
+        const auto start = std::chrono::steady_clock::now();
+        counter.reset();
+        const auto end = std::chrono::steady_clock::now();
+        if (counter.totals().total_characters != 0 || counter.is_running()) {
+            std::fprintf(stderr, "reset_latency: reset() left the engine running or the totals set\n");
+            return 1;
+        }
+        if (!counting) {
+            // The file was counted to its end before the reset came: that try says nothing.
+            if (++missed > tries)
+                break;
+            continue;
+        }
+        latencies.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    if (latencies.empty()) {
+        std::fprintf(stderr, "reset_latency: %s is counted too fast to reset while counting\n", path.c_str());
+        return 1;
+    }
+    std::sort(latencies.begin(), latencies.end());
+    const std::size_t n = latencies.size();
+    const double median = n % 2 ? latencies[n / 2] : (latencies[n / 2 - 1] + latencies[n / 2]) / 2;
+    std::printf("reset_latency tries=%zu median_ms=%.3f max_ms=%.3f\n", n, median, latencies.back());
+    return 0;
+}

@@ -1,0 +1,207 @@
+#!/usr/bin/env bash
+# Times pomvane-count against GNU wc and dd on a corpus made for the purpose, checks that the
+# counts agree with wc, and runs the engine's own benchmarks. Run it as ./dev.sh bench.
+#   bench/run.sh BUILD_DIR [RUNS]
+# BUILD_DIR holds pomvane-count and bench/ (built with POMVANE_BUILD_BENCH); each time is the
+# median of RUNS runs (default 7, at least 5), the commands taking turns. The corpus (about
+# 1.1 GiB) lives in a temporary folder under ${TMPDIR:-/tmp} and is removed on exit.
+# Exit status: 0 when the counts agree (goals met or not: the table says), 1 when they do not,
+# 2 on bad use.
+set -euo pipefail
+export LC_ALL=C
+
+usage() {
+    echo "usage: bench/run.sh BUILD_DIR [RUNS]" >&2
+    exit 2
+}
+[ $# -ge 1 ] && [ $# -le 2 ] || usage
+build=$1
+runs=${2:-7}
+[[ $runs =~ ^[0-9]+$ ]] && [ "$runs" -ge 5 ] || { echo "run.sh: RUNS must be 5 or more" >&2; exit 2; }
+
+count=$build/pomvane-count
+make_corpus=$build/bench/make_corpus
+reset_latency=$build/bench/reset_latency
+count_bench=$build/bench/count_bench
+for program in "$count" "$make_corpus" "$reset_latency" "$count_bench"; do
+    [ -x "$program" ] || { echo "run.sh: $program is missing; build with -DPOMVANE_BUILD_BENCH=ON" >&2; exit 2; }
+done
+[ -x /usr/bin/time ] || { echo "run.sh: /usr/bin/time is missing (Debian package time)" >&2; exit 2; }
+[[ $(wc --version 2>/dev/null) == *"GNU coreutils"* ]] \
+    || { echo "run.sh: wc is not GNU coreutils' wc" >&2; exit 2; }
+
+corpus=$(mktemp -d "${TMPDIR:-/tmp}/pomvane-bench.XXXXXX")
+trap 'rm -rf "$corpus"' EXIT
+big=$corpus/big.txt
+small=$corpus/small
+list=$corpus/small.list
+
+fail() {
+    echo "run.sh: FAILED: $*" >&2
+    exit 1
+}
+
+# Microseconds from bash's own clock: no process is started to read it.
+now_us() {
+    local t=$EPOCHREALTIME
+    echo "${t//[!0-9]/}"
+}
+# The same without a subshell, into the variable named by $1.
+now_us_into() {
+    local t=$EPOCHREALTIME
+    printf -v "$1" '%s' "${t//[!0-9]/}"
+}
+
+# Runs a command with its output thrown away and sets elapsed to how long it took, in
+# microseconds. No subshell: its start would fall inside the time.
+time_us() {
+    local start end
+    now_us_into start
+    "$@" >/dev/null || fail "$* exited with status $?"
+    now_us_into end
+    elapsed=$((end - start))
+}
+
+median() {
+    printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+ms() {
+    awk -v us="$1" 'BEGIN { printf "%.1f", us / 1000 }'
+}
+
+ratio() {
+    awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'
+}
+
+# At least: $1 >= $2; under: $1 < $2.
+at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
+under() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+
+# Non-empty files of the NUL-separated list on standard input whose last byte is not LF: wc
+# does not count their last line, pomvane-count does.
+unterminated() {
+    perl -e '
+        $/ = "\0"; my $n = 0;
+        while (my $f = <STDIN>) {
+            chomp $f;
+            open(my $h, "<:raw", $f) or die "$f: $!\n";
+            next unless -s $h;
+            seek($h, -1, 2) and read($h, my $b, 1) == 1 or die "$f: $!\n";
+            $n++ if $b ne "\n";
+        }
+        print "$n\n";'
+}
+
+# Checks pomvane-count's line for the files of the NUL-separated list against wc.
+check_counts() {
+    local what=$1 list_file=$2 files=$3 output=$4
+    local wc_total wc_lines wc_chars extra expected
+    wc_total=$(wc -lc --files0-from="$list_file" | tail -n 1)
+    read -r wc_lines wc_chars _ <<<"$wc_total"
+    extra=$(unterminated <"$list_file")
+    expected="files=$files failed=0 characters=$wc_chars lines=$((wc_lines + extra))"
+    [ "$output" = "$expected" ] || fail "$what: pomvane-count says '$output', wc says '$expected'"
+    echo "counts agree with wc ($what): $output (wc -l $wc_lines + $extra last lines without LF)"
+}
+
+echo "== machine"
+echo "date:    $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "kernel:  $(uname -srm)"
+echo "cpu:     $(grep -m 1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores"
+echo "memory:  $(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
+echo "wc:      $(wc --version | head -n 1)"
+echo "load:    $(cut -d ' ' -f 1-3 /proc/loadavg) (1, 5, 15 min) before the runs"
+echo "folder:  $corpus ($(df -h --output=source,fstype "$corpus" | tail -n 1 | tr -s ' '))"
+
+echo "== corpus"
+start=$(now_us)
+"$make_corpus" big "$big"
+"$make_corpus" small "$small" 20000
+find "$small" -type f -print0 | sort -z >"$list"
+echo "made in $(ms $(($(now_us) - start))) ms: $(stat -c %s "$big") bytes in one file;" \
+    "$(tr -cd '\0' <"$list" | wc -c) small files of $(du -sb "$small" | cut -f 1) bytes in all"
+# Into the page cache, with the small files' folders and inodes.
+cat "$big" >/dev/null
+xargs -0 cat <"$list" >/dev/null
+
+echo "== counts"
+printf '%s\0' "$big" >"$corpus/big.list"
+check_counts "1 GiB file" "$corpus/big.list" 1 "$("$count" "$big")"
+check_counts "20,000 small files" "$list" 20000 "$("$count" - <"$list")"
+
+echo "== times: median of $runs runs, the commands taking turns"
+big_count=() big_wc=() big_dd=() small_count=() small_wc=()
+for ((run = 0; run < runs; ++run)); do
+    time_us "$count" "$big"
+    big_count+=("$elapsed")
+    time_us wc -lc "$big"
+    big_wc+=("$elapsed")
+    time_us dd if="$big" of=/dev/null bs=128k status=none
+    big_dd+=("$elapsed")
+    time_us "$count" - <"$list"
+    small_count+=("$elapsed")
+    time_us wc -lc --files0-from="$list"
+    small_wc+=("$elapsed")
+done
+t_big_count=$(median "${big_count[@]}")
+t_big_wc=$(median "${big_wc[@]}")
+t_big_dd=$(median "${big_dd[@]}")
+t_small_count=$(median "${small_count[@]}")
+t_small_wc=$(median "${small_wc[@]}")
+show_runs() {
+    local label=$1 median_us=$2
+    shift 2
+    local all=() t
+    for t in "$@"; do all+=("$(ms "$t")"); done
+    printf '%-42s %8s ms   (runs: %s)\n' "$label" "$(ms "$median_us")" "${all[*]}"
+}
+show_runs "1 GiB: pomvane-count FILE" "$t_big_count" "${big_count[@]}"
+show_runs "1 GiB: wc -lc FILE" "$t_big_wc" "${big_wc[@]}"
+show_runs "1 GiB: dd if=FILE of=/dev/null bs=128k" "$t_big_dd" "${big_dd[@]}"
+show_runs "20,000 files: pomvane-count - <LIST" "$t_small_count" "${small_count[@]}"
+show_runs "20,000 files: wc -lc --files0-from=LIST" "$t_small_wc" "${small_wc[@]}"
+gib=1073741824
+echo "rates: pomvane-count $(awk -v t="$t_big_count" -v b=$gib 'BEGIN { printf "%.2f", b / t / 1000 }') GB/s," \
+    "wc $(awk -v t="$t_big_wc" -v b=$gib 'BEGIN { printf "%.2f", b / t / 1000 }') GB/s," \
+    "dd $(awk -v t="$t_big_dd" -v b=$gib 'BEGIN { printf "%.2f", b / t / 1000 }') GB/s"
+r_wc=$(ratio "$t_big_wc" "$t_big_count")
+r_dd=$(ratio "$t_big_dd" "$t_big_count")
+r_small=$(ratio "$t_small_wc" "$t_small_count")
+echo "ratios: 1 GiB vs wc $r_wc x; 1 GiB vs dd $r_dd of dd's rate; 20,000 files vs wc $r_small x"
+
+echo "== peak memory (/usr/bin/time -v)"
+peak_kib() {
+    /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F: '/Maximum resident set size/ { print $2 + 0 }'
+}
+m_big=$(peak_kib "$count" "$big")
+m_small=$(peak_kib "$count" - <"$list")
+echo "pomvane-count: 1 GiB file $m_big KiB, 20,000 files $m_small KiB"
+
+echo "== reset latency: reset() while the 1 GiB file is counted, 100 tries"
+latency=$("$reset_latency" "$big" 100) || fail "reset_latency"
+echo "$latency"
+reset_median=$(sed -n 's/.*median_ms=\([0-9.]*\).*/\1/p' <<<"$latency")
+reset_max=$(sed -n 's/.*max_ms=\([0-9.]*\).*/\1/p' <<<"$latency")
+
+echo "== Google Benchmark: count_file, add_file (median of 5 repetitions)"
+bench_csv=$corpus/bench.csv
+TMPDIR=$corpus "$count_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$bench_csv" --benchmark_out_format=csv | grep -E '_median|^-|^Benchmark' || true
+add_ms=$(awk -F, '$1 ~ /^"add_file\/100000\/manual_time_median"/ { print $3 }' "$bench_csv")
+[ -n "$add_ms" ] || fail "count_bench gave no add_file time"
+
+echo "== goals"
+goal() {
+    printf '%-50s %-14s %-24s %s\n' "$1" "$2" "$3" "$4"
+}
+met() { if "$@"; then echo met; else echo MISSED; fi; }
+goal "what" "goal" "measured" "verdict"
+goal "1 GiB cached, pomvane-count vs wc -lc" ">= 2.0 x" "$r_wc x" "$(met at_least "$r_wc" 2.0)"
+goal "1 GiB cached, pomvane-count vs dd bs=128k" ">= 0.8 of dd" "$r_dd" "$(met at_least "$r_dd" 0.8)"
+goal "20,000 small files vs wc --files0-from" ">= 2.0 x" "$r_small x" "$(met at_least "$r_small" 2.0)"
+goal "peak memory, 1 GiB file" "<= 16 MiB" "$(awk -v k="$m_big" 'BEGIN { printf "%.1f", k / 1024 }') MiB" "$(met at_least 16384 "$m_big")"
+goal "reset latency while counting, median" "< 5 ms" "$reset_median ms" "$(met under "$reset_median" 5)"
+goal "reset latency while counting, maximum" "< 20 ms" "$reset_max ms" "$(met under "$reset_max" 20)"
+goal "add_file of 100,000 paths" "< 100 ms" "$(awk -v t="$add_ms" 'BEGIN { printf "%.1f", t }') ms" \
+    "$(met under "$add_ms" 100)"
