@@ -125,5 +125,6 @@ check "packaged binary is stripped" \
 check "packaged binary finds every library it needs" \
     test -z "$(ldd "$scratch/root/usr/bin/pomvane" | grep 'not found')"
 
-echo "check_package: $(basename "$deb"): $passed passed, $failed failed"
+echo "check_package: checked $(basename "$deb") and the install tree"
+echo "check_package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
