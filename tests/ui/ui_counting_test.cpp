@@ -1,0 +1,249 @@
+#include "dialogtemplate.h"
+#include "pomvanedlg.h"
+#include "resource.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QScopeGuard>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Generous: the machine may be busy with other builds.
+constexpr int settleMs = 30000;
+
+QByteArray fileUri(const QByteArray &path)
+{
+    return "file://" + path.toPercentEncoding("/");
+}
+
+// Writes a file under a name given as raw bytes, which need not be UTF-8.
+bool writeFile(const QByteArray &path, const QByteArray &contents)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, contents.constData(), contents.size()) == contents.size();
+    return ::close(fd) == 0 && written;
+}
+
+class Window
+{
+public:
+    Window()
+    {
+        dlg.show();
+        files = field(IDC_FILES);
+        characters = field(IDC_CHARACTERS);
+        lines = field(IDC_LINES);
+        fileBar = qobject_cast<QProgressBar *>(dialogItem(&dlg, IDC_FILE_PROGRESS));
+        filesBar = qobject_cast<QProgressBar *>(dialogItem(&dlg, IDC_FILES_PROGRESS));
+    }
+
+    // Enters with the drag and drops it, as the window system does; true when taken as a copy.
+    bool drop(const QByteArray &uriList, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QMimeData mime;
+        mime.setData("text/uri-list", uriList);
+        return drop(&mime, Qt::CopyAction | Qt::MoveAction, modifiers);
+    }
+
+    bool drop(const QMimeData *mime, Qt::DropActions actions, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        const QPoint pos(5, 5);
+        QDragEnterEvent enter(pos, actions, mime, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(&dlg, &enter);
+        // Taken as a copy even where the source proposes a move: a move lets it delete the files.
+        if (!enter.isAccepted() || enter.dropAction() != Qt::CopyAction)
+            return false;
+        QDropEvent drop(pos, actions, mime, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(&dlg, &drop);
+        return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+    }
+
+    bool barsShown() const { return fileBar->isVisible() && filesBar->isVisible(); }
+    bool barsHidden() const { return fileBar->isHidden() && filesBar->isHidden(); }
+
+    CPomvaneDlg dlg;
+    QLineEdit *files;
+    QLineEdit *characters;
+    QLineEdit *lines;
+    QProgressBar *fileBar;
+    QProgressBar *filesBar;
+
+private:
+    QLineEdit *field(int id) { return qobject_cast<QLineEdit *>(dialogItem(&dlg, id)); }
+};
+
+} // namespace
+
+class CountingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void dragsWithoutLocalFilesAreRefused_data();
+    void dragsWithoutLocalFilesAreRefused();
+    void droppedFilesAreCounted();
+    void barsShowWhileCountingAndResetClears();
+    void selectionSurvivesChangingTotals();
+    void tenThousandFilesInOneDrop();
+    void closingWhileCountingEnds();
+
+private:
+    QByteArray hugeFile() const { return dir.filePath("huge").toUtf8(); }
+
+    QTemporaryDir dir;
+};
+
+void CountingTest::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    // Sparse, so that it costs no disk, yet reading it takes long enough to watch.
+    QFile huge(hugeFile());
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    QVERIFY(huge.resize(qint64(256) << 30));
+}
+
+void CountingTest::dragsWithoutLocalFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("actions");
+
+    const QByteArray local = fileUri(hugeFile());
+    QTest::newRow("text") << "text/plain" << local << int(Qt::CopyAction);
+    QTest::newRow("web links") << "text/uri-list" << QByteArray("https://example.com/a\r\n") << int(Qt::CopyAction);
+    QTest::newRow("another host") << "text/uri-list" << QByteArray("file://server/a\r\n") << int(Qt::CopyAction);
+    QTest::newRow("empty list") << "text/uri-list" << QByteArray("") << int(Qt::CopyAction);
+    QTest::newRow("move only") << "text/uri-list" << local << int(Qt::MoveAction);
+}
+
+void CountingTest::dragsWithoutLocalFilesAreRefused()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, data);
+    QFETCH(int, actions);
+    Window window;
+    QMimeData mime;
+    mime.setData(format, data);
+    QVERIFY(!window.drop(&mime, Qt::DropActions(actions)));
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "0", settleMs);
+    QVERIFY(window.barsHidden());
+}
+
+void CountingTest::droppedFilesAreCounted()
+{
+    const QByteArray base = QFile::encodeName(dir.path()) + '/';
+    const QByteArray spaced = base + "my notes, 100% done.txt";
+    const QByteArray latin1 = base + "caf\xe9.txt"; // not UTF-8
+    const QByteArray plain = base + "plain";
+    QVERIFY(writeFile(spaced, "one\ntwo\nthree")); // 13 characters, 3 lines
+    QVERIFY(writeFile(latin1, "\xe9t\xe9\r\n")); // 5, 1
+    QVERIFY(writeFile(plain, "")); // 0, 0
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    const auto removeLatin1 = qScopeGuard([&latin1] { ::unlink(latin1.constData()); });
+    QVERIFY(QDir(dir.path()).mkpath("folder"));
+
+    Window window;
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "0", settleMs);
+    const QByteArray list = "# a comment\r\n" + fileUri(spaced) + "\r\n" + fileUri(latin1) + "\r\n"
+            + "https://example.com/index.html\r\n" + fileUri(base + "folder") + "\r\n"
+            + fileUri(base + "missing") + "\r\n" + fileUri(plain) + "\r\n";
+    QVERIFY(window.drop(list));
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "3 (2 failed to open)", settleMs);
+    QTRY_VERIFY_WITH_TIMEOUT(window.barsHidden(), settleMs);
+    QCOMPARE(window.characters->text(), "18");
+    QCOMPARE(window.lines->text(), "4");
+
+    // Totals add up across drops until Reset. Shift proposes a move; it is taken as a copy.
+    QVERIFY(window.drop(fileUri(spaced) + "\r\n", Qt::ShiftModifier));
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "4 (2 failed to open)", settleMs);
+    QCOMPARE(window.characters->text(), "31");
+    QCOMPARE(window.lines->text(), "7");
+
+    qobject_cast<QPushButton *>(dialogItem(&window.dlg, IDC_RESET))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "0", settleMs);
+    QCOMPARE(window.characters->text(), "0");
+    QCOMPARE(window.lines->text(), "0");
+}
+
+void CountingTest::barsShowWhileCountingAndResetClears()
+{
+    const QByteArray small = dir.filePath("small").toUtf8();
+    QVERIFY(writeFile(small, "a\nb\n"));
+    Window window;
+    QVERIFY(window.drop(fileUri(hugeFile()) + "\r\n" + fileUri(small) + "\r\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(window.barsShown(), settleMs);
+    QCOMPARE(window.filesBar->value(), 0); // neither file done
+    QVERIFY(window.fileBar->value() >= 0 && window.fileBar->value() <= 100);
+    QCOMPARE(window.files->text(), "0");
+
+    qobject_cast<QPushButton *>(dialogItem(&window.dlg, IDC_RESET))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.barsHidden(), settleMs);
+    QCOMPARE(window.files->text(), "0");
+    QCOMPARE(window.characters->text(), "0");
+    QVERIFY(window.dlg.windowFlags() & Qt::WindowStaysOnTopHint);
+
+    // After Reset the next drop starts afresh.
+    QVERIFY(window.drop(fileUri(small) + "\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.lines->text(), "2", settleMs);
+    QCOMPARE(window.files->text(), "1");
+}
+
+void CountingTest::selectionSurvivesChangingTotals()
+{
+    const QByteArray many = dir.filePath("many").toUtf8();
+    QVERIFY(writeFile(many, QByteArray(123456, '\n')));
+    Window window;
+    QVERIFY(window.drop(fileUri(many) + "\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.lines->text(), "123456", settleMs);
+
+    window.lines->setSelection(1, 3);
+    QVERIFY(window.drop(fileUri(many) + "\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.lines->text(), "246912", settleMs);
+    QCOMPARE(window.lines->selectionStart(), 1);
+    QCOMPARE(window.lines->selectedText(), "469");
+    // And across refreshes that change nothing.
+    QTest::qWait(3 * REFRESH_PERIOD_MS);
+    QCOMPARE(window.lines->selectedText(), "469");
+}
+
+void CountingTest::tenThousandFilesInOneDrop()
+{
+    QByteArray list;
+    for (int i = 0; i < 10000; ++i)
+        list += fileUri(QFile::encodeName(dir.filePath(QStringLiteral("absent-%1").arg(i)))) + "\r\n";
+    Window window;
+    QVERIFY(window.drop(list));
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "0 (10000 failed to open)", settleMs);
+}
+
+void CountingTest::closingWhileCountingEnds()
+{
+    auto *window = new Window;
+    QVERIFY(window->drop(fileUri(hugeFile()) + "\r\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(window->barsShown(), settleMs);
+    QTimer::singleShot(0, &window->dlg, [window] {
+        QTest::keyClick(&window->dlg, Qt::Key_Escape);
+    });
+    QCOMPARE(window->dlg.exec(), int(QDialog::Rejected));
+    // Destroying the window stops the worker in the middle of the file and waits for it.
+    delete window;
+}
+
+QTEST_MAIN(CountingTest)
+#include "ui_counting_test.moc"

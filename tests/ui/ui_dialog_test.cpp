@@ -1,0 +1,331 @@
+#include "aboutdlg.h"
+#include "dialogtemplate.h"
+#include "pomvanedlg.h"
+#include "resource.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct ExpectedItem
+{
+    int id;
+    const char *className;
+    QString text;
+    QRect units;
+};
+
+// The templates' items, in order, as their dialogs must show them.
+const QList<ExpectedItem> mainItems = {
+    { IDC_STATIC, "QLabel", "Total files:", { 7, 8, 53, 12 } },
+    { IDC_FILES, "QLineEdit", "", { 66, 8, 75, 12 } },
+    { IDC_STATIC, "QLabel", "Total characters:", { 7, 21, 58, 12 } },
+    { IDC_CHARACTERS, "QLineEdit", "", { 66, 21, 75, 12 } },
+    { IDC_STATIC, "QLabel", "Total lines:", { 7, 34, 50, 12 } },
+    { IDC_LINES, "QLineEdit", "", { 66, 34, 75, 12 } },
+    { IDC_FILE_PROGRESS, "QProgressBar", "", { 7, 52, 134, 6 } },
+    { IDC_FILES_PROGRESS, "QProgressBar", "", { 7, 58, 134, 10 } },
+    { IDC_RESET, "QPushButton", "Reset", { 7, 73, 50, 14 } },
+    { IDOK, "QPushButton", "Close", { 91, 73, 50, 14 } },
+};
+
+const QList<ExpectedItem> aboutItems = {
+    { IDC_STATIC, "QLabel", "Pomvane Version 1.0.7", { 37, 7, 119, 8 } },
+    { IDC_STATIC, "QLabel", "Copyright \u00a9 2026 The Pomvane developers", { 37, 19, 130, 8 } },
+    { IDOK, "QPushButton", "OK", { 174, 13, 37, 14 } },
+    { IDC_STATIC, "QLabel", "", { 7, 7, 21, 20 } },
+};
+
+// Dialog units as Windows defines them: a quarter of the mean width of the 52 Latin
+// letters, an eighth of the font's height, each product rounded.
+QRect toPixels(const QRect &units, const QFont &font)
+{
+    const QFontMetrics metrics(font);
+    const int x = qRound(metrics.horizontalAdvance(
+                                 QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))
+                         / 52.0);
+    const int y = metrics.height();
+    return QRect(qRound(units.x() * x / 4.0), qRound(units.y() * y / 8.0),
+                 qRound(units.width() * x / 4.0), qRound(units.height() * y / 8.0));
+}
+
+// The dialog's items in creation order; the menus are windows of their own.
+QList<QWidget *> items(const QWidget *dialog)
+{
+    QList<QWidget *> widgets;
+    for (QWidget *child : dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isWindow())
+            widgets.append(child);
+    }
+    return widgets;
+}
+
+QString textOf(const QWidget *widget)
+{
+    if (auto *label = qobject_cast<const QLabel *>(widget))
+        return label->text();
+    if (auto *button = qobject_cast<const QPushButton *>(widget))
+        return button->text();
+    if (auto *field = qobject_cast<const QLineEdit *>(widget))
+        return field->text();
+    return QString();
+}
+
+void compareLayout(QDialog *dialog, const QList<ExpectedItem> &expected, const QRect &dialogUnits)
+{
+    const QList<QWidget *> widgets = items(dialog);
+    QCOMPARE(widgets.size(), expected.size());
+    for (qsizetype i = 0; i < widgets.size(); ++i) {
+        const ExpectedItem &item = expected[i];
+        QWidget *widget = widgets[i];
+        QCOMPARE(widget->metaObject()->className(), item.className);
+        QCOMPARE(textOf(widget), item.text);
+        QCOMPARE(widget->geometry(), toPixels(item.units, dialog->font()));
+        if (item.id != IDC_STATIC)
+            QCOMPARE(dialogItem(dialog, item.id), widget);
+    }
+    const QSize size = toPixels(dialogUnits, dialog->font()).size();
+    QCOMPARE(dialog->minimumSize(), size);
+    QCOMPARE(dialog->maximumSize(), size);
+}
+
+} // namespace
+
+class DialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mainDialogFollowsItsTemplate();
+    void mainDialogGrowsWithItsFont();
+    void aboutBoxFollowsItsTemplate();
+    void labelsNameTheirFields();
+    void tabOrderIsTemplateOrder();
+    void windowIsFixedAndOnTop();
+    void firstRefreshShowsZeros();
+    void fieldTextKeepsSelection();
+    void escapeAndCloseEndTheDialog();
+    void contextMenuOpensAboutBox();
+    void fieldMenusOfferAboutToo();
+};
+
+void DialogTest::mainDialogFollowsItsTemplate()
+{
+    CPomvaneDlg dlg;
+    QCOMPARE(dlg.windowTitle(), "Pomvane");
+    compareLayout(&dlg, mainItems, QRect(0, 0, 148, 94));
+    for (const int id : { IDC_FILES, IDC_CHARACTERS, IDC_LINES })
+        QVERIFY(qobject_cast<QLineEdit *>(dialogItem(&dlg, id))->isReadOnly());
+    for (const int id : { IDC_FILE_PROGRESS, IDC_FILES_PROGRESS }) {
+        auto *bar = qobject_cast<QProgressBar *>(dialogItem(&dlg, id));
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 100);
+        QVERIFY(!bar->isTextVisible());
+    }
+}
+
+void DialogTest::mainDialogGrowsWithItsFont()
+{
+    const QFont font = QApplication::font();
+    QFont large = font;
+    large.setPointSizeF(font.pointSizeF() * 2);
+    QApplication::setFont(large);
+    CPomvaneDlg dlg;
+    QApplication::setFont(font);
+    compareLayout(&dlg, mainItems, QRect(0, 0, 148, 94));
+}
+
+void DialogTest::aboutBoxFollowsItsTemplate()
+{
+    CAboutDlg about;
+    QCOMPARE(about.windowTitle(), "About Pomvane");
+    compareLayout(&about, aboutItems, QRect(0, 0, 218, 33));
+    const auto *icon = qobject_cast<QLabel *>(items(&about).last());
+    QVERIFY(!icon->pixmap().isNull());
+    QVERIFY(!about.windowIcon().isNull());
+}
+
+void DialogTest::labelsNameTheirFields()
+{
+    CPomvaneDlg dlg;
+    const QList<QWidget *> widgets = items(&dlg);
+    for (const int i : { 0, 2, 4 })
+        QCOMPARE(qobject_cast<QLabel *>(widgets[i])->buddy(), widgets[i + 1]);
+}
+
+void DialogTest::tabOrderIsTemplateOrder()
+{
+    CPomvaneDlg dlg;
+    QWidget *first = dialogItem(&dlg, IDC_FILES);
+    QList<QWidget *> order;
+    QWidget *widget = first;
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            order.append(widget);
+        widget = widget->nextInFocusChain();
+    } while (widget != first);
+    order.removeAll(&dlg);
+    const QList<QWidget *> expected = { dialogItem(&dlg, IDC_FILES), dialogItem(&dlg, IDC_CHARACTERS),
+                                        dialogItem(&dlg, IDC_LINES), dialogItem(&dlg, IDC_RESET),
+                                        dialogItem(&dlg, IDOK) };
+    QCOMPARE(order, expected);
+}
+
+void DialogTest::windowIsFixedAndOnTop()
+{
+    CPomvaneDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    const Qt::WindowFlags flags = dlg.windowFlags();
+    QVERIFY(flags & Qt::WindowStaysOnTopHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QCOMPARE(dlg.minimumSize(), dlg.maximumSize());
+    QCOMPARE(dlg.focusWidget(), dialogItem(&dlg, IDC_LINES));
+
+    qobject_cast<QPushButton *>(dialogItem(&dlg, IDC_RESET))->click();
+    QVERIFY(dlg.windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(dlg.isVisible());
+}
+
+void DialogTest::firstRefreshShowsZeros()
+{
+    CPomvaneDlg dlg;
+    auto *lines = qobject_cast<QLineEdit *>(dialogItem(&dlg, IDC_LINES));
+    auto *files = qobject_cast<QLineEdit *>(dialogItem(&dlg, IDC_FILES));
+    auto *characters = qobject_cast<QLineEdit *>(dialogItem(&dlg, IDC_CHARACTERS));
+    QCOMPARE(lines->text(), "");
+
+    // Any timer refreshes, whatever its id.
+    QTimerEvent tick(REFRESH_TIMER_ID + 1);
+    QApplication::sendEvent(&dlg, &tick);
+    QCOMPARE(files->text(), "0");
+    QCOMPARE(characters->text(), "0");
+    QCOMPARE(lines->text(), "0");
+    QVERIFY(dialogItem(&dlg, IDC_FILE_PROGRESS)->isHidden());
+    QVERIFY(dialogItem(&dlg, IDC_FILES_PROGRESS)->isHidden());
+
+    // The window's own timer.
+    lines->clear();
+    QTRY_COMPARE(lines->text(), "0");
+}
+
+void DialogTest::fieldTextKeepsSelection()
+{
+    QLineEdit field("1234567");
+
+    field.setSelection(2, 3); // cursor after the selection
+    set_field_text(&field, "12345678");
+    QCOMPARE(field.selectionStart(), 2);
+    QCOMPARE(field.selectedText(), "345");
+    QCOMPARE(field.cursorPosition(), 5);
+
+    field.setSelection(5, -3); // selected backwards: cursor before the selection
+    set_field_text(&field, "123456789");
+    QCOMPARE(field.selectedText(), "345");
+    QCOMPARE(field.cursorPosition(), 2);
+
+    // A selection past the end of a shorter text is cut to it.
+    field.setSelection(1, 7);
+    set_field_text(&field, "0");
+    QVERIFY(!field.hasSelectedText());
+    QCOMPARE(field.cursorPosition(), 1);
+
+    field.setText("12 (3 failed to open)");
+    field.setCursorPosition(4);
+    set_field_text(&field, "13 (3 failed to open)");
+    QCOMPARE(field.cursorPosition(), 4);
+    QVERIFY(!field.hasSelectedText());
+}
+
+void DialogTest::escapeAndCloseEndTheDialog()
+{
+    {
+        CPomvaneDlg dlg;
+        QTimer::singleShot(0, &dlg, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+    }
+    {
+        CPomvaneDlg dlg;
+        QTimer::singleShot(0, &dlg, [&dlg] { qobject_cast<QPushButton *>(dialogItem(&dlg, IDOK))->click(); });
+        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+    }
+    {
+        // The window's close button.
+        CPomvaneDlg dlg;
+        QTimer::singleShot(0, &dlg, [&dlg] { dlg.close(); });
+        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+    }
+}
+
+void DialogTest::contextMenuOpensAboutBox()
+{
+    CPomvaneDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+
+    QStringList menuEntries;
+    QString aboutText;
+    bool aboutWasModal = false;
+    QTimer::singleShot(0, &dlg, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (const QAction *action : menu->actions())
+            menuEntries.append(action->isSeparator() ? "-" : action->text());
+        QTimer::singleShot(0, &dlg, [&] {
+            auto *about = qobject_cast<CAboutDlg *>(QApplication::activeModalWidget());
+            if (!about)
+                return;
+            aboutWasModal = about->isModal() && about->isVisible();
+            aboutText = qobject_cast<QLabel *>(items(about).first())->text();
+            qobject_cast<QPushButton *>(dialogItem(about, IDOK))->click();
+        });
+        // Up from nothing selected lands on the last entry.
+        QTest::keyClick(menu, Qt::Key_Up);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    const QPoint pos(10, 10);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, pos, dlg.mapToGlobal(pos));
+    QApplication::sendEvent(&dlg, &rightClick);
+
+    QCOMPARE(menuEntries, QStringList({ "-", "&About Pomvane..." }));
+    QVERIFY(aboutWasModal);
+    QCOMPARE(aboutText, "Pomvane Version 1.0.7");
+    QVERIFY(dlg.findChildren<CAboutDlg *>().isEmpty());
+    QVERIFY(!QApplication::activePopupWidget());
+    QVERIFY(dlg.isVisible());
+}
+
+void DialogTest::fieldMenusOfferAboutToo()
+{
+    CPomvaneDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QWidget *lines = dialogItem(&dlg, IDC_LINES);
+
+    QStringList lastEntries;
+    QTimer::singleShot(0, &dlg, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        const QList<QAction *> actions = menu->actions();
+        for (const QAction *action : actions.sliced(actions.size() - 2))
+            lastEntries.append(action->isSeparator() ? "-" : action->text());
+        menu->close();
+    });
+    // Shift+F10 or the Menu key while the field has the focus.
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(2, 2), lines->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(lines, &key);
+    QCOMPARE(lastEntries, QStringList({ "-", "&About Pomvane..." }));
+}
+
+QTEST_MAIN(DialogTest)
+#include "ui_dialog_test.moc"
