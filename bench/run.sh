@@ -23,7 +23,8 @@ count=$build/pomvane-count
 make_corpus=$build/bench/make_corpus
 reset_latency=$build/bench/reset_latency
 count_bench=$build/bench/count_bench
-for program in "$count" "$make_corpus" "$reset_latency" "$count_bench"; do
+read_paths=$build/bench/read_paths
+for program in "$count" "$make_corpus" "$reset_latency" "$count_bench" "$read_paths"; do
     [ -x "$program" ] || { echo "run.sh: $program is missing; build with -DPOMVANE_BUILD_BENCH=ON" >&2; exit 2; }
 done
 [ -x /usr/bin/time ] || { echo "run.sh: /usr/bin/time is missing (Debian package time)" >&2; exit 2; }
@@ -169,6 +170,9 @@ r_wc=$(ratio "$t_big_wc" "$t_big_count")
 r_dd=$(ratio "$t_big_dd" "$t_big_count")
 r_small=$(ratio "$t_small_wc" "$t_small_count")
 echo "ratios: 1 GiB vs wc $r_wc x; 1 GiB vs dd $r_dd of dd's rate; 20,000 files vs wc $r_small x"
+
+echo "== what bounds reading the 1 GiB file, in one process (median of $runs runs)"
+"$read_paths" "$big" "$runs" || fail "read_paths"
 
 echo "== peak memory (/usr/bin/time -v)"
 peak_kib() {

@@ -1,0 +1,118 @@
+// read_paths FILE [RUNS]: how fast this machine can bring a cached file's bytes to the
+// counter by each road, to tell what bounds count_file:
+//   read-only       read() of 128 KiB into a page-aligned buffer, nothing counted (the copy)
+//   read-unaligned  the same into a buffer 16 bytes past a page boundary, as malloc gives
+//   read+count      the page-aligned read() counted block by block, as count_file does
+//   mmap+count      4 MiB windows mapped and counted block by block, no copy; a measurement
+//                   only: a file truncated while mapped would kill the process with SIGBUS
+// Each time is the median of RUNS runs (default 7), the roads taking turns.
+
+#include "engine/line_feeds.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t block_size = 1024;
+constexpr std::size_t read_size = 128 * 1024;
+constexpr std::size_t window_size = 4 << 20;
+
+struct page_free {
+    void operator()(char* p) const { std::free(p); }
+};
+
+// Sum of what was seen, so that the compiler cannot drop the work.
+std::uint64_t read_road(int fd, char* buffer, bool count)
+{
+    std::uint64_t sum = 0;
+    ::lseek(fd, 0, SEEK_SET);
+    for (ssize_t n; (n = ::read(fd, buffer, read_size)) > 0;) {
+        const auto got = static_cast<std::size_t>(n);
+        if (!count) {
+            sum += static_cast<unsigned char>(buffer[got - 1]);
+            continue;
+        }
+        for (std::size_t done = 0; done < got; done += block_size)
+            sum += count_line_feeds(buffer + done, std::min(block_size, got - done));
+    }
+    return sum;
+}
+
+std::uint64_t mmap_road(int fd, std::size_t size)
+{
+    std::uint64_t sum = 0;
+    for (std::size_t offset = 0; offset < size; offset += window_size) {
+        const std::size_t length = std::min(window_size, size - offset);
+        void* map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(offset));
+        if (map == MAP_FAILED) {
+            std::perror("mmap");
+            std::exit(1);
+        }
+        const char* data = static_cast<const char*>(map);
+        for (std::size_t done = 0; done < length; done += block_size)
+            sum += count_line_feeds(data + done, std::min(block_size, length - done));
+        ::munmap(map, length);
+    }
+    return sum;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: read_paths FILE [RUNS]\n");
+        return 2;
+    }
+    const int runs = argc == 3 ? std::atoi(argv[2]) : 7;
+    const int fd = ::open(argv[1], O_RDONLY | O_CLOEXEC);
+    struct stat status;
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || runs < 1) {
+        std::fprintf(stderr, "read_paths: %s is no readable file\n", argv[1]);
+        return 2;
+    }
+    const auto size = static_cast<std::size_t>(status.st_size);
+    const std::unique_ptr<char, page_free> pages(static_cast<char*>(std::aligned_alloc(4096, read_size + 4096)));
+    char* const aligned = pages.get();
+    char* const unaligned = pages.get() + 16;
+    std::fill(aligned, aligned + read_size + 4096, 0); // fault the pages in before timing
+
+    struct road {
+        const char* name;
+        std::function<std::uint64_t()> run;
+        std::vector<double> times;
+    };
+    std::vector<road> roads = {
+        {"read-only", [&] { return read_road(fd, aligned, false); }, {}},
+        {"read-unaligned", [&] { return read_road(fd, unaligned, false); }, {}},
+        {"read+count", [&] { return read_road(fd, aligned, true); }, {}},
+        {"mmap+count", [&] { return mmap_road(fd, size); }, {}},
+    };
+    std::uint64_t seen = 0;
+    for (int i = 0; i < runs; ++i) {
+        for (road& r : roads) {
+            const auto start = std::chrono::steady_clock::now();
+            seen += r.run();
+            const auto end = std::chrono::steady_clock::now();
+            r.times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        }
+    }
+    for (road& r : roads) {
+        std::sort(r.times.begin(), r.times.end());
+        const double median = r.times[r.times.size() / 2];
+        std::printf("%-15s %8.1f ms  %6.2f GB/s\n", r.name, median, static_cast<double>(size) / median / 1e6);
+    }
+    return seen == 0 ? 1 : 0;
+}
