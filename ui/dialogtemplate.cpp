@@ -30,7 +30,7 @@ constexpr DialogItem mainDialogItems[] = {
 
 constexpr DialogItem aboutDialogItems[] = {
     { DialogItem::Label, IDC_STATIC, "Pomvane Version " POMVANE_VERSION_SHORT, QRect(37, 7, 119, 8) },
-    { DialogItem::Label, IDC_STATIC, "Copyright \u00a9 2026 The Pomvane developers", QRect(37, 19, 130, 8) },
+    { DialogItem::Label, IDC_STATIC, "\u00a9 2026 The Pomvane developers", QRect(37, 19, 130, 8) },
     { DialogItem::Button, IDOK, "OK", QRect(174, 13, 37, 14) },
     { DialogItem::Icon, IDC_STATIC, "", QRect(7, 7, 21, 20) },
 };

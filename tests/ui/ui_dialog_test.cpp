@@ -38,7 +38,7 @@ const QList<ExpectedItem> mainItems = {
 
 const QList<ExpectedItem> aboutItems = {
     { IDC_STATIC, "QLabel", "Pomvane Version 1.0.7", { 37, 7, 119, 8 } },
-    { IDC_STATIC, "QLabel", "Copyright \u00a9 2026 The Pomvane developers", { 37, 19, 130, 8 } },
+    { IDC_STATIC, "QLabel", "\u00a9 2026 The Pomvane developers", { 37, 19, 130, 8 } },
     { IDOK, "QPushButton", "OK", { 174, 13, 37, 14 } },
     { IDC_STATIC, "QLabel", "", { 7, 7, 21, 20 } },
 };
@@ -88,6 +88,9 @@ void compareLayout(QDialog *dialog, const QList<ExpectedItem> &expected, const Q
         QCOMPARE(widget->metaObject()->className(), item.className);
         QCOMPARE(textOf(widget), item.text);
         QCOMPARE(widget->geometry(), toPixels(item.units, dialog->font()));
+        // A text wider than its item would be cut off.
+        QVERIFY2(widget->fontMetrics().horizontalAdvance(item.text) <= widget->contentsRect().width(),
+                 qPrintable(item.text));
         if (item.id != IDC_STATIC)
             QCOMPARE(dialogItem(dialog, item.id), widget);
     }
