@@ -39,7 +39,6 @@ void UriListTest::oneUri_data()
     QTest::newRow("spaces") << QByteArray("file:///tmp/my%20notes.txt") << Paths{ "/tmp/my notes.txt" };
     QTest::newRow("escaped percent") << QByteArray("file:///tmp/100%25.txt") << Paths{ "/tmp/100%.txt" };
     QTest::newRow("not UTF-8") << QByteArray("file:///tmp/caf%E9.txt") << Paths{ "/tmp/caf\xe9.txt" };
-    QTest::newRow("UTF-8") << QByteArray("file:///tmp/%e2%82%ac.txt") << Paths{ "/tmp/\xe2\x82\xac.txt" };
     QTest::newRow("escaped slash") << QByteArray("file:///tmp/a%2Fb") << Paths{ "/tmp/a/b" };
     // A NUL stays in, so that the engine reports the item as failed instead of opening the
     // path in front of it.
@@ -49,17 +48,12 @@ void UriListTest::oneUri_data()
     QTest::newRow("long path kept whole")
             << "file:///tmp/" + QByteArray(400, 'x') << Paths{ "/tmp/" + std::string(400, 'x') };
     QTest::newRow("localhost") << QByteArray("file://LocalHost/tmp/a") << Paths{ "/tmp/a" };
-    QTest::newRow("no authority") << QByteArray("file:/tmp/a") << Paths{ "/tmp/a" };
-    QTest::newRow("scheme in capitals") << QByteArray("FILE:///tmp/a") << Paths{ "/tmp/a" };
+    QTest::newRow("no authority, capitals") << QByteArray("FILE:/tmp/a") << Paths{ "/tmp/a" };
     QTest::newRow("query and fragment") << QByteArray("file:///tmp/a?x=1#top") << Paths{ "/tmp/a" };
-    QTest::newRow("escaped hash") << QByteArray("file:///tmp/a%23b") << Paths{ "/tmp/a#b" };
     QTest::newRow("folder") << QByteArray("file:///tmp/") << Paths{ "/tmp/" };
     QTest::newRow("other host") << QByteArray("file://server/share/a") << Paths{};
     QTest::newRow("relative") << QByteArray("file:notes.txt") << Paths{};
-    QTest::newRow("no path") << QByteArray("file://") << Paths{};
     QTest::newRow("host, no path") << QByteArray("file://localhost") << Paths{};
-    QTest::newRow("not a URI") << QByteArray("/tmp/a") << Paths{};
-    QTest::newRow("comment") << QByteArray("#file:///tmp/a") << Paths{};
 }
 
 void UriListTest::oneUri()
