@@ -139,7 +139,8 @@ void CPomvaneDlg::dragEnterEvent(QDragEnterEvent *event)
 
 void CPomvaneDlg::dragMoveEvent(QDragMoveEvent *event)
 {
-    // The list was checked on entering; a 10,000-file list is not parsed again for each move.
+    // Qt sends moves only to the widget that took the drag on entering, where the list was
+    // checked: a 10,000-file list is not parsed again for each move.
     if (event->possibleActions() & Qt::CopyAction) {
         event->setDropAction(Qt::CopyAction);
         event->accept();

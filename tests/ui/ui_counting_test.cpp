@@ -68,6 +68,11 @@ public:
         // Taken as a copy even where the source proposes a move: a move lets it delete the files.
         if (!enter.isAccepted() || enter.dropAction() != Qt::CopyAction)
             return false;
+        // Over a field, which hands it on to the window.
+        QDragMoveEvent move(pos, actions, mime, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(files, &move);
+        if (!move.isAccepted() || move.dropAction() != Qt::CopyAction)
+            return false;
         QDropEvent drop(pos, actions, mime, Qt::LeftButton, modifiers);
         QApplication::sendEvent(&dlg, &drop);
         return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
