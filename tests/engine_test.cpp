@@ -138,8 +138,12 @@ TEST(CountFile, LargeFilesAcrossReadsAndKernelsAgree)
                       count_line_feeds(bytes.data() + offset, length));
         }
     }
+    // Nothing but LFs fills the per-lane counters fastest.
+    const std::string all_line_feeds(100'000, '\n');
+    EXPECT_EQ(count_line_feeds(all_line_feeds.data(), all_line_feeds.size()), all_line_feeds.size());
     if (cpu_has_avx2()) {
         EXPECT_EQ(count_line_feeds_avx2(bytes.data(), bytes.size()), line_feeds);
+        EXPECT_EQ(count_line_feeds_avx2(all_line_feeds.data(), all_line_feeds.size()), all_line_feeds.size());
     }
 
     scratch_dir dir;
