@@ -279,22 +279,6 @@ TEST(Threadable, ForceTerminateOverridesACooperativeBody)
     EXPECT_EQ(w.finished_calls, 0);
 }
 
-TEST(Threadable, RestartsAfterFinishingWithANewThread)
-{
-    worker w(worker::body::cooperative);
-    w.release = true;
-    w.begin();
-    const std::uint32_t first_id = w.thread_id;
-    w.stop(true);
-    EXPECT_EQ(w.state, worker::finished);
-    w.begin();
-    EXPECT_EQ(w.state, worker::running);
-    EXPECT_NE(w.thread_id, 0u);
-    EXPECT_NE(w.thread_id, first_id);
-    w.stop(true);
-    EXPECT_EQ(w.finished_calls, 2);
-}
-
 TEST(Threadable, DestroyingARunningObjectStopsIt)
 {
     auto w = std::make_unique<worker>(worker::body::blocking);
