@@ -7,7 +7,7 @@
 
 engine::engine()
     : cursor(queue.end())
-    , buffer(std::make_unique<char[]>(read_buffer_size))
+    , buffer(std::make_unique<page[]>(read_size / sizeof(page)))
 {
 }
 
