@@ -1,6 +1,8 @@
 #include "engine/engine.h"
 #include "engine/line_feeds.h"
 
+#include "eventually.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,18 +22,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
-
-template <typename Predicate>
-bool eventually(Predicate done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(100us);
-    }
-    return true;
-}
 
 class scratch_dir {
 public:

@@ -2,6 +2,8 @@
 #include "lib/os.h"
 #include "lib/threadable.h"
 
+#include "eventually.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,18 +18,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-template <typename Predicate>
-bool eventually(Predicate done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // A bare thread that runs until released, for the handle tests.
 struct gated_thread {
