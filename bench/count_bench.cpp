@@ -105,7 +105,8 @@ void wait_until_idle(engine& counter)
         std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 
-void add_file(benchmark::State& run)
+// Times queueing the paths alone (as a drop does) or until every one has been processed.
+void add_file(benchmark::State& run, bool until_drained)
 {
     const std::vector<std::string> paths = missing_paths(static_cast<std::size_t>(run.range(0)));
     for (auto _ : run) {
@@ -113,25 +114,11 @@ void add_file(benchmark::State& run)
         const auto start = std::chrono::steady_clock::now();
         for (const std::string& path : paths)
             counter.add_file(path);
+        if (until_drained)
+            wait_until_idle(counter);
         const auto end = std::chrono::steady_clock::now();
         run.SetIterationTime(std::chrono::duration<double>(end - start).count());
         wait_until_idle(counter);
-    }
-    run.SetItemsProcessed(static_cast<std::int64_t>(run.iterations()) * run.range(0));
-}
-BENCHMARK(add_file)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
-
-void add_file_drained(benchmark::State& run)
-{
-    const std::vector<std::string> paths = missing_paths(static_cast<std::size_t>(run.range(0)));
-    for (auto _ : run) {
-        engine counter;
-        const auto start = std::chrono::steady_clock::now();
-        for (const std::string& path : paths)
-            counter.add_file(path);
-        wait_until_idle(counter);
-        const auto end = std::chrono::steady_clock::now();
-        run.SetIterationTime(std::chrono::duration<double>(end - start).count());
         if (counter.totals().files_failed != paths.size()) {
             run.SkipWithError("not every path was processed");
             break;
@@ -139,7 +126,8 @@ void add_file_drained(benchmark::State& run)
     }
     run.SetItemsProcessed(static_cast<std::int64_t>(run.iterations()) * run.range(0));
 }
-BENCHMARK(add_file_drained)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(add_file, queued, false)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(add_file, drained, true)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -192,7 +192,7 @@ echo "== Google Benchmark: count_file, add_file (median of 5 repetitions)"
 bench_csv=$corpus/bench.csv
 TMPDIR=$corpus "$count_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     --benchmark_out="$bench_csv" --benchmark_out_format=csv | grep -E '_median|^-|^Benchmark' || true
-add_ms=$(awk -F, '$1 ~ /^"add_file\/100000\/manual_time_median"/ { print $3 }' "$bench_csv")
+add_ms=$(awk -F, '$1 ~ /^"add_file\/queued\/100000\/manual_time_median"/ { print $3 }' "$bench_csv")
 [ -n "$add_ms" ] || fail "count_bench gave no add_file time"
 
 echo "== goals"
