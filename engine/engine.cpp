@@ -16,16 +16,19 @@ engine::~engine()
     stop(true);
 }
 
-void engine::add_file(const std::string& path)
+void engine::add_files(std::span<const std::string> paths)
 {
+    if (paths.empty())
+        return;
     std::unique_lock<lib::lockable> guard(*this);
     // The worker empties the queue as its last look at it. An empty queue while the state
     // still reads running means that worker is on its way out and will not see this entry:
     // let it end, then start a new one.
     const bool worker_leaving = state == running && queue.empty();
-    queue.push_back(path);
-    if (cursor == queue.end())
-        cursor = std::prev(queue.end());
+    const bool nothing_pending = cursor == queue.end();
+    queue.insert(queue.end(), paths.begin(), paths.end());
+    if (nothing_pending)
+        cursor = std::prev(queue.end(), static_cast<std::ptrdiff_t>(paths.size()));
     if (worker_leaving) {
         guard.unlock();
         stop(true);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <span>
 #include <string>
 
 // Counts the characters (bytes) and lines of the files handed to it, one after another in
@@ -23,8 +24,10 @@ public:
     engine();
     ~engine() override;
 
-    // Queues a path (raw bytes, used whole) and starts a worker when none is running.
-    void add_file(const std::string& path);
+    // Queues the paths in order (raw bytes, used whole) under one hold of the lock, so that
+    // a drop stays one batch, and starts a worker when none is running.
+    void add_files(std::span<const std::string> paths);
+    void add_file(const std::string& path) { add_files({&path, 1}); }
     bool is_running();
     snapshot totals();
     // Processed share of the current batch, 0 to 100.

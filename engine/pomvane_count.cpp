@@ -38,20 +38,15 @@ int main(int argc, char** argv)
         }
     }
 
-    engine counter;
-    std::uint64_t added = 0;
     if (from_stdin) {
         std::ios::sync_with_stdio(false);
         std::string path;
-        while (std::getline(std::cin, path, '\0')) {
-            counter.add_file(path);
-            ++added;
-        }
-    } else {
-        for (const std::string& path : paths)
-            counter.add_file(path);
-        added = paths.size();
+        while (std::getline(std::cin, path, '\0'))
+            paths.push_back(std::move(path));
     }
+    engine counter;
+    counter.add_files(paths);
+    const std::uint64_t added = paths.size();
     while (counter.is_running())
         std::this_thread::sleep_for(std::chrono::microseconds(200));
 

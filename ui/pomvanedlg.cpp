@@ -160,8 +160,7 @@ void CPomvaneDlg::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    for (const std::string &path : paths)
-        countingEngine.add_file(path);
+    countingEngine.add_files(paths);
     event->setDropAction(Qt::CopyAction);
     event->accept();
 }
