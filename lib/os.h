@@ -6,11 +6,16 @@
 // designed around: threads created suspended, identified by the kernel's thread id, and
 // reference-counted handles to them that can be duplicated, closed and waited on
 // independently. A handle stays usable after other handles to the same thread are closed,
-// and the thread keeps a reference of its own while it runs.
+// and the thread keeps a reference of its own while it runs. On Windows these are the
+// kernel's own thread handles (os_win32.cpp); elsewhere POSIX threads stand in (os_posix.cpp).
 namespace lib::os {
 
+#ifdef _WIN32
+using native_handle = void*; // HANDLE, without bringing <windows.h> to every user
+#else
 struct thread_object;
 using native_handle = thread_object*;
+#endif
 
 // Neither null nor invalid_handle() names a thread; callers test with is_valid_handle.
 native_handle invalid_handle() noexcept;
@@ -24,8 +29,11 @@ using thread_routine = void (*)(void* argument);
 native_handle create_suspended_thread(thread_routine routine, void* argument, std::uint32_t* id) noexcept;
 bool resume_thread(native_handle thread) noexcept;
 
-// Asks the thread to unwind at its next cancellation point (POSIX deferred cancellation).
+// POSIX: asks the thread to unwind at its next cancellation point (deferred cancellation).
 // Until then it runs on, so callers wait for it before they assume anything.
+// Windows: no thread can be made to unwind from outside, and TerminateThread would leave
+// locks and the heap in an undefined state; this says so on standard error and ends the
+// process with std::abort() instead. It never returns there.
 void cancel_thread(native_handle thread) noexcept;
 
 native_handle duplicate_handle(native_handle source) noexcept;

@@ -15,6 +15,12 @@ namespace lib {
 // A forced stop waits until the cancelled body has unwound, so it must reach a cancellation
 // point, and it must hold the object's lock only through RAII guards (std::lock_guard), which
 // the unwinding releases.
+//
+// On Windows there is no forced stop: a thread blocked in a wait cannot be made to unwind,
+// and TerminateThread would leave locks and the heap undefined. A stop that would take the
+// forced path (a body that is not cooperative, or force_terminate set) writes one line to
+// standard error and ends the process with std::abort(), under the lock and before the
+// state changes; no thread is ever terminated. The engine is cooperative and never gets there.
 class threadable : public lockable {
 public:
     struct cancellation {};

@@ -229,6 +229,8 @@ TEST(Threadable, StopOnTheWorkerWhileCancelledReturnsQuietly)
     EXPECT_EQ(w.finished_calls, 1);
 }
 
+#ifndef _WIN32
+// POSIX only: the forced stop unwinds the body by deferred cancellation, which Win32 lacks.
 TEST(Threadable, ForcedStopEndsABlockedBodyBeforeReturning)
 {
     worker w(worker::body::blocking);
@@ -276,5 +278,22 @@ TEST(Threadable, DestroyingARunningObjectStopsIt)
     ASSERT_TRUE(eventually([&] { return w->entered.load(); }));
     w.reset(); // must neither hang nor leave the thread running over freed memory
 }
+
+#else
+// Win32 cannot unwind a blocked thread from outside: the forced stop must end the process
+// with a message, never terminate the thread and carry on.
+TEST(ThreadableDeathTest, ForcedStopEndsTheProcessLoudly)
+{
+    EXPECT_DEATH(
+        {
+            worker w(worker::body::blocking);
+            w.begin();
+            while (!w.entered)
+                std::this_thread::sleep_for(1ms);
+            w.stop(true);
+        },
+        "cannot be stopped by force");
+}
+#endif
 
 } // namespace
