@@ -13,9 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -185,6 +188,7 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
     socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     bad.push_back(socket_path);
+    bad.push_back("/proc/self/mem"); // opens, but its first read fails (EIO): no partial counts
 
     for (const std::string& path : bad) {
         probe.file_size = 99;
@@ -200,6 +204,70 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
         fs::permissions(locked, fs::perms::none);
         EXPECT_FALSE(probe.count(locked).opened);
     }
+}
+
+TEST(CountFile, FilesOfNoKnownSizeAreReadToTheEnd)
+{
+    // /proc files report size 0 and hand out their content a page or so per read.
+    const std::string path = "/proc/kallsyms";
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GT(bytes.size(), 128u * 1024) << path << " must be longer than one read";
+    engine_probe probe;
+    const auto r = probe.count(path);
+    EXPECT_TRUE(r.opened);
+    EXPECT_EQ(probe.file_size, 0u);
+    EXPECT_EQ(r.characters, bytes.size());
+    EXPECT_EQ(r.lines, static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'))
+                           + (bytes.back() != '\n'));
+}
+
+TEST(CountFile, AFifoIsLookedAtButNeverOpened)
+{
+    // Opening a FIFO would release a writer waiting for its reader; closing it again at once
+    // would then kill that writer with SIGPIPE.
+    scratch_dir dir;
+    const std::string fifo = dir.path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        _exit(fd >= 0 && ::write(fd, "hello\n", 6) == 6 ? 0 : 1);
+    }
+    struct reaper {
+        pid_t child;
+        int status = -1;
+        ~reaper()
+        {
+            if (status == -1) { // a failed assertion: leave no writer behind
+                ::kill(child, SIGKILL);
+                ::waitpid(child, &status, 0);
+            }
+        }
+    } reaped{writer};
+    const auto waits_in_open = [wchan = "/proc/" + std::to_string(writer) + "/wchan"] {
+        std::string where;
+        std::ifstream(wchan) >> where;
+        return where == "wait_for_partner" || where == "fifo_open";
+    };
+    ASSERT_TRUE(eventually(waits_in_open));
+
+    engine_probe probe;
+    EXPECT_FALSE(probe.count(fifo).opened);
+    EXPECT_TRUE(waits_in_open()); // a released writer would be runnable or gone by now
+
+    // The writer, still waiting, hands its line to the first real reader and ends well.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    pollfd ready{reader, POLLIN, 0};
+    char got[16] = {};
+    EXPECT_EQ(::poll(&ready, 1, 20'000), 1);
+    EXPECT_EQ(::read(reader, got, sizeof got), 6);
+    ::close(reader);
+    int status = 0;
+    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+    reaped.status = status;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
 }
 
 TEST(Engine, CountsInOrderAndKeepsTotalsAfterTheBatch)

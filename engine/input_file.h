@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// One file opened for reading, and only ever a regular file: the path is looked at before
+// it is opened, because opening has effects of its own on anything else (a FIFO's waiting
+// writer is released, a tape rewinds, a serial line raises its modem lines). Then the open
+// descriptor is checked to be that same regular file, so that a path swapped in between is
+// not trusted either. Never blocks on opening; other processes may go on reading and writing
+// the file. One implementation per platform (input_file_posix.cpp, input_file_win32.cpp).
+class input_file {
+public:
+    input_file() = default;
+    input_file(input_file&& other) noexcept : native(other.native), bytes(other.bytes) { other.native = -1; }
+    input_file& operator=(input_file&& other) noexcept
+    {
+        if (this != &other) {
+            close();
+            native = other.native;
+            bytes = other.bytes;
+            other.native = -1;
+        }
+        return *this;
+    }
+    input_file(const input_file&) = delete;
+    input_file& operator=(const input_file&) = delete;
+    ~input_file() { close(); }
+
+    // Opens path (raw bytes, used whole) when it names a readable regular file; false
+    // otherwise, a path with an embedded NUL included. Closes what was open before.
+    bool open(const std::string& path);
+    bool is_open() const { return native != -1; }
+    // The size the file had when it was opened; 0 for files that do not know theirs
+    // (those under /proc and /sys), which are read until a read returns nothing.
+    std::uint64_t size() const { return bytes; }
+    // Bytes read into buffer, 0 at the end, -1 on a read error. Interrupted reads are retried.
+    std::int64_t read(char* buffer, std::size_t size);
+    // As read(), but takes only what is already in memory: returns not_cached, having read
+    // nothing, when the data would have to come from the disk. On Windows: read().
+    static constexpr std::int64_t not_cached = -2;
+    std::int64_t read_cached(char* buffer, std::size_t size);
+    // Hints that the file will be read from start to end. On Windows: nothing.
+    void advise_sequential();
+    // Asks for the file's first `length` bytes to be fetched into memory in the background.
+    // On Windows: nothing.
+    void advise_willneed(std::uint64_t length);
+    void close();
+
+private:
+    // A POSIX descriptor or a Win32 HANDLE; -1 (INVALID_HANDLE_VALUE) when nothing is open.
+    std::intptr_t native = -1;
+    std::uint64_t bytes = 0;
+};

@@ -1,0 +1,99 @@
+#include "input_file.h"
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace {
+
+std::int64_t retried(int fd, ssize_t (*call)(int, char*, std::size_t), char* buffer, std::size_t size)
+{
+    ssize_t n;
+    do
+        n = call(fd, buffer, size);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+ssize_t plain_read(int fd, char* buffer, std::size_t size)
+{
+    return ::read(fd, buffer, size);
+}
+
+ssize_t cached_read(int fd, char* buffer, std::size_t size)
+{
+    const iovec span{buffer, size};
+    return ::preadv2(fd, &span, 1, -1, RWF_NOWAIT); // offset -1: from the file's own position
+}
+
+} // namespace
+
+bool input_file::open(const std::string& path)
+{
+    close();
+    if (path.find('\0') != std::string::npos) // a NUL would silently name another file
+        return false;
+    struct stat seen;
+    if (::stat(path.c_str(), &seen) != 0 || !S_ISREG(seen.st_mode))
+        return false;
+    // Non-blocking only for the open itself: a path swapped for a FIFO since the stat must
+    // not leave us waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != seen.st_dev
+        || opened.st_ino != seen.st_ino) {
+        ::close(fd);
+        return false;
+    }
+    native = fd;
+    bytes = static_cast<std::uint64_t>(opened.st_size);
+    return true;
+}
+
+std::int64_t input_file::read(char* buffer, std::size_t size)
+{
+    const int fd = static_cast<int>(native);
+    std::int64_t n = retried(fd, plain_read, buffer, size);
+    if (n < 0 && errno == EAGAIN) {
+        // A file system that honours O_NONBLOCK on regular files: block from now on.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        n = retried(fd, plain_read, buffer, size);
+    }
+    return n < 0 ? -1 : n;
+}
+
+std::int64_t input_file::read_cached(char* buffer, std::size_t size)
+{
+    const std::int64_t n = retried(static_cast<int>(native), cached_read, buffer, size);
+    if (n >= 0)
+        return n;
+    if (errno == EAGAIN)
+        return not_cached;
+    // A file system without non-blocking reads, or a kernel older than 4.14.
+    if (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)
+        return read(buffer, size);
+    return -1;
+}
+
+void input_file::advise_sequential()
+{
+    ::posix_fadvise(static_cast<int>(native), 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+void input_file::advise_willneed(std::uint64_t length)
+{
+    ::posix_fadvise(static_cast<int>(native), 0, static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+}
+
+void input_file::close()
+{
+    if (native != -1)
+        ::close(static_cast<int>(native));
+    native = -1;
+    bytes = 0;
+}
