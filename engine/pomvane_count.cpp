@@ -1,6 +1,7 @@
 // pomvane-count: the counting engine without the window, for scripts and benchmarks.
 // It hands every path to the engine in order, as a drop does, and polls until counting ends.
 
+#include "engine/command_line.h"
 #include "engine/engine.h"
 
 #include <chrono>
@@ -15,7 +16,7 @@ namespace {
 int usage()
 {
     std::cerr << "usage: pomvane-count [--] PATH...\n"
-                 "       pomvane-count -    (NUL-separated paths on standard input)\n";
+                 "       pomvane-count -    (NUL-separated paths on standard input; UTF-8 on Windows)\n";
     return 2;
 }
 
@@ -23,7 +24,8 @@ int usage()
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    use_binary_standard_streams();
+    const std::vector<std::string> args = command_line_arguments(argc, argv);
     const bool from_stdin = args.size() == 1 && args.front() == "-";
     std::vector<std::string> paths;
     if (!from_stdin) {
