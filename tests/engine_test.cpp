@@ -1,4 +1,5 @@
 #include "engine/engine.h"
+#include "engine/input_file.h"
 #include "engine/line_feeds.h"
 
 #include "eventually.h"
@@ -13,6 +14,12 @@
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -20,35 +27,50 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
 
+// A path as the engine takes it: UTF-8 on Windows, the raw bytes elsewhere.
+std::string engine_path(const fs::path& path)
+{
+    const std::u8string bytes = path.u8string();
+    return {bytes.begin(), bytes.end()};
+}
+
 class scratch_dir {
 public:
     scratch_dir()
     {
-        std::string pattern = (fs::temp_directory_path() / "pomvane-test-XXXXXX").string();
-        root = mkdtemp(pattern.data());
+        std::random_device entropy; // a fresh name, as mkdtemp makes, but on Windows too
+        do
+            root = fs::temp_directory_path() / ("pomvane-test-" + std::to_string(entropy()));
+        while (!fs::create_directory(root));
     }
-    ~scratch_dir() { fs::remove_all(root); }
+    ~scratch_dir()
+    {
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
 
     std::string write(const std::string& name, const std::string& bytes) const
     {
         const fs::path path = root / name;
         std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
+        return engine_path(path);
     }
     std::string sparse(const std::string& name, std::uint64_t size) const
     {
         const fs::path path = root / name;
         std::ofstream(path, std::ios::binary).flush();
         fs::resize_file(path, size);
-        return path.string();
+        return engine_path(path);
     }
-    std::string path(const std::string& name) const { return (root / name).string(); }
+    std::string path(const std::string& name) const { return engine_path(root / name); }
+    const fs::path& folder() const { return root; }
 
 private:
     fs::path root;
@@ -141,7 +163,8 @@ TEST(CountFile, LargeFilesAcrossReadsAndKernelsAgree)
 
     scratch_dir dir;
     engine_probe probe;
-    for (const std::size_t size : {128ul * 1024 - 1, 128ul * 1024, 128ul * 1024 + 1, bytes.size()}) {
+    constexpr std::size_t read = 128 * 1024;
+    for (const std::size_t size : {read - 1, read, read + 1, bytes.size()}) {
         const std::string part = bytes.substr(0, size);
         const auto r = probe.count(dir.write("large", part));
         const auto expected = static_cast<std::uint64_t>(std::count(part.begin(), part.end(), '\n'))
@@ -181,6 +204,7 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
         "",
         dir.write("text", "x") + std::string(1, '\0') + "tail", // a NUL would name another file
     };
+#ifndef _WIN32 // POSIX only: sockets in the file system, /proc and file modes
     const std::string socket_path = dir.path("socket");
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
@@ -189,6 +213,7 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     bad.push_back(socket_path);
     bad.push_back("/proc/self/mem"); // opens, but its first read fails (EIO): no partial counts
+#endif
 
     for (const std::string& path : bad) {
         probe.file_size = 99;
@@ -197,6 +222,7 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
         EXPECT_EQ(probe.file_size, 0u) << path;
         EXPECT_EQ(probe.file_position, 0u) << path;
     }
+#ifndef _WIN32
     ::close(sock);
 
     if (geteuid() != 0) { // root reads anything
@@ -204,7 +230,10 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
         fs::permissions(locked, fs::perms::none);
         EXPECT_FALSE(probe.count(locked).opened);
     }
+#endif
 }
+
+#ifndef _WIN32 // POSIX only: Windows has no /proc and no FIFOs
 
 TEST(CountFile, FilesOfNoKnownSizeAreReadToTheEnd)
 {
@@ -269,6 +298,72 @@ TEST(CountFile, AFifoIsLookedAtButNeverOpened)
     reaped.status = status;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
 }
+#endif
+
+#ifdef _WIN32
+// What Windows adds: other programs that hold a file open, names beyond the ANSI code page
+// and MAX_PATH, and the names of devices and pipes, which must fail without being opened.
+TEST(CountFile, WindowsSharingNamesAndDevices)
+{
+    scratch_dir dir;
+    engine_probe probe;
+    const auto expect_counted = [&](const std::string& path, std::uint64_t characters, std::uint64_t lines) {
+        const auto r = probe.count(path);
+        EXPECT_TRUE(r.opened) << path;
+        EXPECT_EQ(r.characters, characters) << path;
+        EXPECT_EQ(r.lines, lines) << path;
+    };
+
+    // A file being written by a program that lets others only read it is counted...
+    const std::string held = dir.write("held", "a\r\nb");
+    const std::wstring held_name = (dir.folder() / "held").wstring();
+    HANDLE owner = CreateFileW(held_name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(owner, INVALID_HANDLE_VALUE);
+    expect_counted(held, 4, 2);
+    CloseHandle(owner);
+    // ...and a file open for counting never locks its owner out of writing or deleting it.
+    input_file reading;
+    ASSERT_TRUE(reading.open(held));
+    owner = CreateFileW(held_name.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(owner, INVALID_HANDLE_VALUE) << GetLastError();
+    CloseHandle(owner);
+    EXPECT_TRUE(DeleteFileW(held_name.c_str())) << GetLastError();
+    reading.close();
+
+    const fs::path unicode = dir.folder() / u8"café ü 日本.txt";
+    std::ofstream(unicode, std::ios::binary) << "caf\xc3\xa9\n";
+    expect_counted(engine_path(unicode), 6, 1);
+
+    // Made through \\?\, since without it the library's calls stop at MAX_PATH; counted by
+    // the plain name.
+    const fs::path deep = dir.folder() / std::string(150, 'd') / std::string(150, 'e') / "file.txt";
+    fs::create_directories(L"\\\\?\\" + deep.parent_path().wstring());
+    std::ofstream(fs::path(L"\\\\?\\" + deep.wstring()), std::ios::binary) << "x\ny";
+    ASSERT_GT(deep.wstring().size(), 300u);
+    expect_counted(engine_path(deep), 3, 2);
+
+    // A pipe with a server waiting: failing to open it must not connect to it either.
+    const std::wstring pipe_name = L"\\\\.\\pipe\\pomvane-test-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE server = CreateNamedPipeW(pipe_name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+                                     PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+
+    for (const std::string& path : {engine_path(dir.folder()), std::string("NUL"), std::string("CON"),
+                                    engine_path(dir.folder() / "nul"), std::string("\\\\.\\PhysicalDrive0"),
+                                    engine_path(pipe_name), std::string("\xff")}) {
+        probe.file_size = 99;
+        EXPECT_FALSE(probe.count(path).opened) << path;
+        EXPECT_EQ(probe.file_size, 0u) << path;
+    }
+    OVERLAPPED waiting{};
+    waiting.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_FALSE(ConnectNamedPipe(server, &waiting));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING)) << "a client came and went";
+    CancelIo(server);
+    CloseHandle(waiting.hEvent);
+    CloseHandle(server);
+}
+#endif
 
 TEST(Engine, CountsInOrderAndKeepsTotalsAfterTheBatch)
 {
