@@ -5,7 +5,9 @@
 #   res/make_screenshot.sh POMVANE HELPER [OUTPUT.png]
 # POMVANE is the program, HELPER the pomvane-screenshot-helper built beside it, for instance
 #   res/make_screenshot.sh build/ui/pomvane build/res/pomvane-screenshot-helper
-# OUTPUT defaults to res/screenshots/pomvane.png. Needs xvfb, xauth and xdotool.
+# A Windows build (pomvane.exe) runs under wine, for instance
+#   res/make_screenshot.sh build-win/pomvane.exe build/res/pomvane-screenshot-helper res/screenshots/pomvane-windows.png
+# OUTPUT defaults to res/screenshots/pomvane.png. Needs xvfb, xauth and xdotool, and wine for a .exe.
 set -euo pipefail
 
 if [ "${1:-}" != --under-xvfb ]; then
@@ -35,6 +37,7 @@ pids=()
 cleanup() {
     local pid
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    if [ -d "$scratch/prefix" ]; then WINEPREFIX=$scratch/prefix wineserver -k 2>/dev/null || true; fi
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -62,7 +65,14 @@ window_of() {
     timeout 30 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1
 }
 
-"$pomvane" &
+run=("$pomvane")
+if [[ $pomvane == *.exe ]]; then
+    # In a wine prefix of its own; names in UTF-8 between X, wine and the files.
+    export WINEPREFIX=$scratch/prefix WINEDEBUG=-all LC_ALL=C.UTF-8
+    wineboot -i >/dev/null 2>&1 || die "could not create a wine prefix"
+    run=(wine "$pomvane")
+fi
+"${run[@]}" &
 pids+=($!)
 window=$(window_of "${pids[0]}") || true
 [ -n "$window" ] || die "$pomvane showed no window"
@@ -72,6 +82,12 @@ source_pid=$!
 pids+=("$source_pid")
 source=$(window_of "$source_pid") || true
 [ -n "$source" ] || die "the drag source showed no window"
+# A Win32 edit control keeps its caret blinking while it has the focus, so the window would
+# never look still: a click on Reset, which has nothing to reset yet, takes the focus.
+if [[ $pomvane == *.exe ]]; then
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove $((X + WIDTH * 32 / 148)) $((Y + HEIGHT * 80 / 94)) click 1
+fi
 
 "$helper" grab "$window" "$scratch/before.png" || die "could not picture the window"
 
