@@ -1,0 +1,16 @@
+// Pomvane on Windows: the main dialog, straight from its template, on the same engine as the
+// Qt window.
+#include "main_dialog.h"
+#include "paths.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    // The progress bars' window class is registered only on request.
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    run_main_dialog(instance, command_line_paths());
+    return 0;
+}
