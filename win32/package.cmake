@@ -1,0 +1,32 @@
+# The Windows package: `cpack` in the build directory makes pomvane-1.0.7-win64.zip with both
+# programs, the licence and a short read-me, and, where makensis is found (Debian's nsis),
+# the installer pomvane-1.0.7-win64.exe with the same files and a Start menu entry.
+install(TARGETS pomvane pomvane-count RUNTIME DESTINATION . COMPONENT pomvane)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT pomvane)
+install(FILES README.txt DESTINATION . COMPONENT pomvane)
+
+set(CPACK_PACKAGE_NAME pomvane)
+set(CPACK_PACKAGE_VENDOR "The Pomvane developers")
+set(CPACK_PACKAGE_VERSION
+    ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
+set(CPACK_PACKAGE_FILE_NAME pomvane-${CPACK_PACKAGE_VERSION}-win64)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};pomvane;/")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Pomvane)
+set(CPACK_PACKAGE_EXECUTABLES pomvane Pomvane)
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_DISPLAY_NAME Pomvane)
+set(CPACK_NSIS_PACKAGE_NAME Pomvane)
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/res/icons/pomvane.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/res/icons/pomvane.ico)
+set(CPACK_NSIS_INSTALLED_ICON_NAME pomvane.exe)
+
+find_program(POMVANE_MAKENSIS makensis)
+set(CPACK_GENERATOR ZIP)
+if(POMVANE_MAKENSIS)
+    list(APPEND CPACK_GENERATOR NSIS)
+endif()
+
+include(CPack)
