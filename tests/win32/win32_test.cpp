@@ -1,0 +1,100 @@
+// The window's own code that is not a plain Win32 call, against real edit controls and drop
+// handles (so under wine it needs a display).
+#include "field_text.h"
+#include "paths.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring text_of(HWND field)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(field, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::pair<DWORD, DWORD> selection_of(HWND field)
+{
+    DWORD start = 0, end = 0;
+    SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return {start, end};
+}
+
+// A drop handle as the shell makes one: a DROPFILES header, then the paths, each ended by
+// a NUL, and one more NUL.
+HDROP make_drop(const std::vector<std::wstring>& paths)
+{
+    std::wstring list;
+    for (const std::wstring& path : paths)
+        list += path + L'\0';
+    list += L'\0';
+    const std::size_t bytes = list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), bytes);
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+} // namespace
+
+TEST(FieldText, ShowsSixtyFourBitTotalsAndFailures)
+{
+    EXPECT_EQ(to_decimal(0), L"0");
+    EXPECT_EQ(to_decimal(std::uint64_t{1} << 32), L"4294967296");
+    EXPECT_EQ(to_decimal(UINT64_MAX), L"18446744073709551615");
+    EXPECT_EQ(files_text(12, 0), L"12");
+    EXPECT_EQ(files_text(7, 2), L"7 (2 failed to open)");
+    EXPECT_EQ(files_text(0, std::uint64_t{1} << 32), L"0 (4294967296 failed to open)");
+}
+
+TEST(FieldText, RewritingKeepsTheUsersSelection)
+{
+    HWND field = CreateWindowExW(0, L"EDIT", L"12345", WS_POPUP | ES_READONLY | ES_AUTOHSCROLL,
+                                 0, 0, 200, 24, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(field, nullptr) << "no edit control could be made; under wine, DISPLAY must be set";
+
+    SendMessageW(field, EM_SETSEL, 1, 3);
+    set_field_text(field, L"123456");
+    EXPECT_EQ(text_of(field), L"123456");
+    EXPECT_EQ(selection_of(field), std::make_pair(DWORD{1}, DWORD{3}));
+
+    // The same text again leaves everything as it was.
+    set_field_text(field, L"123456");
+    EXPECT_EQ(selection_of(field), std::make_pair(DWORD{1}, DWORD{3}));
+
+    // A shorter text cuts the selection at its end.
+    set_field_text(field, L"12");
+    EXPECT_EQ(text_of(field), L"12");
+    EXPECT_EQ(selection_of(field), std::make_pair(DWORD{1}, DWORD{2}));
+    DestroyWindow(field);
+}
+
+TEST(Paths, DropsArriveWholeAndInOrderAsUtf8)
+{
+    const std::wstring long_path = L"C:\\" + std::wstring(300, L'd') + L"\\file.txt";
+    HDROP drop = make_drop({L"C:\\na\u00efve \u2713.txt", long_path, L"C:\\emoji \U0001F600"});
+    const std::vector<std::string> paths = dropped_paths(drop);
+    GlobalFree(drop);
+    ASSERT_EQ(paths.size(), 3u);
+    EXPECT_EQ(paths[0], "C:\\na\xc3\xafve \xe2\x9c\x93.txt");
+    EXPECT_EQ(paths[1], "C:\\" + std::string(300, 'd') + "\\file.txt");
+    EXPECT_EQ(paths[2], "C:\\emoji \xf0\x9f\x98\x80");
+}
+
+TEST(Paths, AnUnpairedSurrogateBecomesTheEmptyPath)
+{
+    // The empty path fails to open; U+FFFD in its place could name another, existing file.
+    const std::wstring name{L'a', static_cast<wchar_t>(0xD800), L'b'};
+    EXPECT_EQ(to_utf8(name), "");
+}

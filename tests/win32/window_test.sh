@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# The Windows program under wine on Xvfb, driven as a user would: started with one file on
+# its command line, it is top-most; files dragged from another program (a non-ASCII name,
+# CRLF lines, a folder) are counted; the three fields are read back through the clipboard;
+# Reset zeroes them; About opens from the system menu and closes; Escape ends the process
+# with status 0.
+#   window_test.sh POMVANE.EXE HELPER
+# HELPER is the pomvane-screenshot-helper of a Linux build, the X drag source.
+# Needs wine, xvfb, xauth, xdotool, x11-utils and xclip.
+set -uo pipefail
+
+if [ "${1:-}" != --under-xvfb ]; then
+    [ $# -eq 2 ] || { echo "usage: $0 POMVANE.EXE HELPER" >&2; exit 2; }
+    for tool in wine xvfb-run xdotool xprop xclip; do
+        command -v "$tool" >/dev/null || { echo "window_test: $tool is missing" >&2; exit 2; }
+    done
+    abs() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+    exec xvfb-run -a -s "-screen 0 640x480x24" "$0" --under-xvfb "$(abs "$1")" "$(abs "$2")"
+fi
+
+pomvane=$2
+helper=$3
+scratch=$(mktemp -d)
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    WINEPREFIX=$scratch/prefix wineserver -k 2>/dev/null
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() { echo "window_test: $*" >&2; exit 1; }
+
+# A prefix of our own, quiet; names in UTF-8 between X, wine and the files.
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all LC_ALL=C.UTF-8
+export XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=xcb
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+wineboot -i >/dev/null 2>&1 || fail "could not create a wine prefix"
+
+mkdir -p "$scratch/files/a folder"
+cd "$scratch/files"
+printf 'one\r\ntwo\r\nthree' >crlf.txt                   # 15 characters, 3 lines
+printf 'h\xc3\xa9llo\nw\xc3\xb6rld\n' >'naïve ✓.txt'      # 14 characters, 2 lines
+printf 'x\n' >argument.txt                               # 2 characters, 1 line
+
+# Polls a command until it succeeds, for at most $1 tenths of a second.
+eventually() {
+    local tenths=$1
+    shift
+    for _ in $(seq "$tenths"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+
+wine "$pomvane" argument.txt &
+pid=$!
+pids+=("$pid")
+window=
+eventually 300 eval 'window=$(window_named Pomvane); [ -n "$window" ]' \
+    || fail "no window named Pomvane appeared"
+
+state=$(xprop -id "$window" _NET_WM_STATE)
+[[ $state == *_NET_WM_STATE_ABOVE* ]] || fail "the window is not kept above others: $state"
+
+# A field's centre, from its place in dialog units (x, y, width, height) in the 148 x 94
+# template; the window is exactly the template's client area.
+click_at() {
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove $((X + WIDTH * ($1 + $3 / 2) / 148)) $((Y + HEIGHT * ($2 + $4 / 2) / 94)) click 1
+}
+read_field() {
+    case $1 in
+    files) click_at 66 8 75 12 ;;
+    characters) click_at 66 21 75 12 ;;
+    lines) click_at 66 34 75 12 ;;
+    esac
+    # A mark first, so that a copy that did not happen cannot pass for one.
+    printf unread | xclip -selection clipboard -i
+    # Keys go to the X focus, which the drag source may hold. Ctrl+A does not select in an
+    # edit control.
+    xdotool windowfocus --sync "$window" key Home shift+End ctrl+c
+    sleep 0.2
+    xclip -o -selection clipboard 2>/dev/null
+}
+# Waits up to 10 s for a field to show the expected text; counting takes its time.
+expect_field() {
+    local seen
+    for _ in $(seq 20); do
+        seen=$(read_field "$1")
+        [ "$seen" = "$2" ] && return 0
+        sleep 0.3
+    done
+    fail "the $1 field shows '$seen', expected '$2'"
+}
+
+# The file on the command line is counted as if dropped.
+expect_field files 1
+expect_field characters 2
+
+# Press on the drag source, travel to the window in small steps so that the XDND handshake
+# keeps up, and let go there.
+"$helper" drag crlf.txt 'naïve ✓.txt' 'a folder' >"$scratch/drag.out" 2>/dev/null &
+pids+=($!)
+source=
+eventually 300 eval 'source=$(window_named "drag source"); [ -n "$source" ]' \
+    || fail "the drag source showed no window"
+eval "$(xdotool getwindowgeometry --shell "$source")"
+from_x=$((X + WIDTH / 2)) from_y=$((Y + HEIGHT / 2))
+eval "$(xdotool getwindowgeometry --shell "$window")"
+to_x=$((X + WIDTH / 2)) to_y=$((Y + HEIGHT / 2))
+xdotool mousemove $from_x $from_y sleep 0.2 mousedown 1 sleep 0.2
+for step in $(seq 1 10); do
+    xdotool mousemove $((from_x + (to_x - from_x) * step / 10)) $((from_y + (to_y - from_y) * step / 10)) sleep 0.1
+done
+xdotool sleep 0.3 mouseup 1
+eventually 300 test -s "$scratch/drag.out"
+[ "$(cat "$scratch/drag.out")" = dropped ] \
+    || fail "the window did not take the drop ($(cat "$scratch/drag.out"))"
+
+expect_field files '3 (1 failed to open)'
+expect_field characters 31
+expect_field lines 6
+
+# Reset: the next stop after the lines field.
+click_at 66 34 75 12
+xdotool windowfocus --sync "$window" key Tab space
+expect_field files 0
+expect_field characters 0
+expect_field lines 0
+
+# The system menu's last entry is About (wine adds an entry of its own above it).
+click_at 66 34 75 12
+xdotool windowfocus --sync "$window" key alt+space sleep 0.5 key Up Return
+about=
+eventually 50 eval 'about=$(window_named "About Pomvane"); [ -n "$about" ]' \
+    || fail "About did not open from the system menu"
+xdotool windowfocus --sync "$about" key Return
+eventually 50 eval '[ -z "$(window_named "About Pomvane")" ]' || fail "About did not close"
+
+click_at 66 34 75 12
+xdotool windowfocus --sync "$window" key Escape
+# Wine may take a second or two to pass on keys after a change of focus.
+eventually 100 eval '! kill -0 "$pid" 2>/dev/null' || fail "still running 10 s after Escape"
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || fail "exit status $status after Escape, expected 0"
+echo "window_test: on top, counted a drop and its command line, reset, About, closed by Escape"
