@@ -11,6 +11,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // The progress bars' window class is registered only on request.
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    run_main_dialog(instance, command_line_paths());
-    return 0;
+    // A GUI program has no console to explain a failure in; its exit status tells.
+    return run_main_dialog(instance, command_line_paths()) ? 0 : 1;
 }

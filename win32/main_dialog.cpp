@@ -136,7 +136,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 
 } // namespace
 
-void run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths)
+bool run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths)
 {
     main_dialog dialog;
     dialog.icon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
@@ -146,6 +146,6 @@ void run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths)
     if (!dialog.small_icon)
         dialog.small_icon = dialog.icon;
     dialog.counter.add_files(paths);
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_POMVANE_DIALOG), nullptr, dialog_procedure,
-                    reinterpret_cast<LPARAM>(&dialog));
+    return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_POMVANE_DIALOG), nullptr, dialog_procedure,
+                           reinterpret_cast<LPARAM>(&dialog)) > 0;
 }
