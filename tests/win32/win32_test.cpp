@@ -60,6 +60,11 @@ TEST(FieldText, ShowsSixtyFourBitTotalsAndFailures)
 
 TEST(FieldText, RewritingKeepsTheUsersSelection)
 {
+    // A desktop of its own: under wine, the default desktop of a prefix that was first
+    // started without a display cannot hold windows, whatever DISPLAY says now.
+    HDESK desktop = CreateDesktopW(L"win32_test", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ASSERT_NE(desktop, nullptr);
+    ASSERT_TRUE(SetThreadDesktop(desktop));
     HWND field = CreateWindowExW(0, L"EDIT", L"12345", WS_POPUP | ES_READONLY | ES_AUTOHSCROLL,
                                  0, 0, 200, 24, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(field, nullptr) << "no edit control could be made; under wine, DISPLAY must be set";
