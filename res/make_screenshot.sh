@@ -68,7 +68,7 @@ window_of() {
 run=("$pomvane")
 if [[ $pomvane == *.exe ]]; then
     # In a wine prefix of its own; names in UTF-8 between X, wine and the files.
-    export WINEPREFIX=$scratch/prefix WINEDEBUG=-all LC_ALL=C.UTF-8
+    export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
     wineboot -i >/dev/null 2>&1 || die "could not create a wine prefix"
     run=(wine "$pomvane")
 fi

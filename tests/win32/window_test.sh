@@ -31,8 +31,9 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "window_test: $*" >&2; exit 1; }
 
-# A prefix of our own, quiet; names in UTF-8 between X, wine and the files.
-export WINEPREFIX=$scratch/prefix WINEDEBUG=-all LC_ALL=C.UTF-8
+# A prefix of our own, quiet, without the Mono and Gecko installers a new prefix offers;
+# names in UTF-8 between X, wine and the files.
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 export XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=xcb
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 wineboot -i >/dev/null 2>&1 || fail "could not create a wine prefix"
