@@ -90,7 +90,8 @@ bool input_file::open(const std::string& path)
                               FILE_FLAG_SEQUENTIAL_SCAN | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    // Then check what was opened: a file on a disk, not a folder, with a size.
+    // Then check what was opened: a file on a disk, not a folder, with a size. (Win32 gives
+    // the look no file id to compare; a path swapped in between is held to the same test.)
     BY_HANDLE_FILE_INFORMATION opened;
     LARGE_INTEGER size;
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &opened)
