@@ -4,6 +4,9 @@
 
 namespace lib {
 
+thread_local threadable::charge* threadable::own_charge = nullptr;
+thread_local std::unique_lock<std::mutex>* threadable::own_hold = nullptr;
+
 threadable::~threadable()
 {
     stop(true);
@@ -13,15 +16,20 @@ threadable::~threadable()
 void threadable::start()
 {
     std::uint32_t id = 0;
-    thread_handle.attach(os::create_suspended_thread(&thread_entry, this, &id));
+    auto* record = new launch{this, std::make_shared<charge>()};
+    worker_charge = record->held;
+    thread_handle.attach(os::create_suspended_thread(&thread_entry, record, &id));
     if (thread_handle.is_valid()) {
         thread_id = id;
         state = running;
         if (os::resume_thread(thread_handle.value()))
             return;
+        // The created thread never runs its routine, so the record is ours to free.
         thread_handle.close();
         thread_id = 0;
     }
+    delete record;
+    worker_charge.reset();
     state = start_failed;
 }
 
@@ -65,6 +73,36 @@ void threadable::stop(bool wait_for_end)
         waiter.wait();
 }
 
+bool threadable::stop_within(std::chrono::milliseconds grace)
+{
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    std::shared_ptr<charge> worker;
+    {
+        std::lock_guard guard(*this);
+        worker = worker_charge;
+    }
+    stop(false);
+    if (!worker)
+        return true;
+    // The worker holds its charge except inside unattended() calls, and gives it up while
+    // it waits for the lock of nothing but its charge: taking it here waits at most for
+    // the work between two such calls.
+    std::unique_lock hold(worker->mutex);
+    if (worker->changed.wait_until(hold, deadline, [&] { return worker->ended; }))
+        return true;
+    worker->let_go = true;
+    worker->ended = true;
+    hold.unlock();
+    std::lock_guard guard(*this);
+    if (worker_charge == worker) {
+        thread_handle.close();
+        thread_id = 0;
+        state = finished;
+        worker_charge.reset();
+    }
+    return false;
+}
+
 void threadable::cancel_self()
 {
     if (os::current_thread_id() != thread_id) {
@@ -83,21 +121,56 @@ void threadable::cancel_self()
         throw cancellation{};
 }
 
+void threadable::release_charge() noexcept
+{
+    if (own_hold != nullptr)
+        own_hold->unlock();
+}
+
+void threadable::take_charge()
+{
+    if (own_hold == nullptr)
+        return;
+    own_hold->lock();
+    if (own_charge->let_go)
+        throw let_go{};
+}
+
 // The forced unwinding of a cancelled thread is caught by reference to a type with no
 // object behind it, as the C++ runtime intends; the null check would call that an error.
-__attribute__((no_sanitize("null"))) void threadable::thread_entry(void* object)
+__attribute__((no_sanitize("null"))) void threadable::thread_entry(void* argument)
 {
-    auto* self = static_cast<threadable*>(object);
+    const std::unique_ptr<launch> record(static_cast<launch*>(argument));
+    charge& mine = *record->held;
+    std::unique_lock hold(mine.mutex);
+    if (mine.let_go)
+        return; // let go before it began
+    own_charge = &mine;
+    own_hold = &hold;
+    struct forget {
+        ~forget() { own_charge = nullptr, own_hold = nullptr; }
+    } forgotten;
+    threadable* const self = record->object;
+    const auto ended = [&] {
+        mine.ended = true;
+        mine.changed.notify_all();
+    };
     try {
         self->run();
     } catch (const cancellation&) {
+    } catch (const let_go&) {
+        return; // the object may be gone: touch nothing of it
     } catch (abi::__forced_unwind&) {
-        throw; // a forced stop: unwind without touching the object; the stopper finishes
+        // A forced stop: unwind without touching the object; the stopper finishes.
+        ended();
+        throw;
     } catch (...) {
         self->finish();
+        ended();
         throw;
     }
     self->finish();
+    ended();
 }
 
 void threadable::finish()

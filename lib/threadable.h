@@ -4,7 +4,12 @@
 #include "lockable.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <type_traits>
 
 namespace lib {
 
@@ -21,6 +26,11 @@ namespace lib {
 // forced path (a body that is not cooperative, or force_terminate set) writes one line to
 // standard error and ends the process with std::abort(), under the lock and before the
 // state changes; no thread is ever terminated. The engine is cooperative and never gets there.
+//
+// A cooperative body that may block where it cannot see a stop (a read from a mount that
+// stopped answering) makes those calls through unattended(); stop_within() can then let such
+// a worker go instead of waiting for it. A worker that was let go touches the object no
+// more: no hook, no state, no finish(). The states and hooks belong to the worker in charge.
 class threadable : public lockable {
 public:
     struct cancellation {};
@@ -40,6 +50,11 @@ public:
     void start();
     // Never called while holding the lock: the worker takes it to end.
     void stop(bool wait_for_end);
+    // The cooperative stop, waiting at most `grace` for the worker's end. A worker still
+    // inside an unattended() call then is let go, and the state reads finished at once, so
+    // that a new worker can start. Returns false when it let a worker go. Never called while
+    // holding the lock, nor on the worker.
+    bool stop_within(std::chrono::milliseconds grace);
     void cancel_self();
 
 protected:
@@ -49,13 +64,56 @@ protected:
     virtual void on_finished() {}
 
     void finish();
-    static void thread_entry(void* object);
+    static void thread_entry(void* launch);
 
-    // Read without the lock by the body and by stop; written under the lock.
+    // On the worker: runs call(), which must not throw, without the worker's hold on the
+    // object, so that stop_within() may let the worker go meanwhile. If it did, throws
+    // let_go, which unwinds the body to its end without touching the object: the body must
+    // not touch the object in destructors it passes through. Elsewhere just runs call().
+    struct let_go {};
+    template <typename Call>
+    static auto unattended(Call call)
+    {
+        static_assert(std::is_nothrow_invocable_v<Call>);
+        release_charge();
+        if constexpr (std::is_void_v<std::invoke_result_t<Call>>) {
+            call();
+            take_charge();
+        } else {
+            auto result = call();
+            take_charge();
+            return result;
+        }
+    }
+
+    // `state` and `thread_id` are read without the lock by the body and by stop, and written
+    // under it; the other fields only under the lock.
     std::atomic<std::int32_t> state{not_started};
     handle thread_handle;
     std::atomic<std::uint32_t> thread_id{0};
     bool force_terminate = false;
+
+private:
+    // Shared by one worker and the object while that worker is in charge. The worker holds
+    // `mutex` whenever it may touch the object, which is all the time but in unattended()
+    // calls; whoever sets `let_go` or `ended` holds it too.
+    struct charge {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool ended = false; // the worker will touch the object no more
+        bool let_go = false;
+    };
+    struct launch {
+        threadable* object;
+        std::shared_ptr<charge> held;
+    };
+    static void release_charge() noexcept;
+    static void take_charge();
+    // On a worker thread, its own charge and its hold on it; null elsewhere.
+    static thread_local charge* own_charge;
+    static thread_local std::unique_lock<std::mutex>* own_hold;
+
+    std::shared_ptr<charge> worker_charge; // of the last worker started; under the lock
 };
 
 } // namespace lib

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -227,6 +228,82 @@ TEST(Threadable, StopOnTheWorkerWhileCancelledReturnsQuietly)
     EXPECT_TRUE(w.after_stop);
     EXPECT_EQ(w.state, worker::finished);
     EXPECT_EQ(w.finished_calls, 1);
+}
+
+// Its first body blocks in an unattended call until the test opens a gate; later bodies are
+// plain cooperative ones. What its bodies report goes to `seen`, which outlives the object.
+class gated_worker : public lib::threadable {
+public:
+    using lib::threadable::state;
+    using lib::threadable::thread_handle;
+    using lib::threadable::thread_id;
+
+    struct report {
+        std::atomic<bool> blocked{false};
+        std::atomic<bool> went_on{false}; // past the gate: would have touched the object
+        std::atomic<bool> unwound{false};
+    };
+    gated_worker(std::shared_future<void> gate, std::shared_ptr<report> seen) : gate(gate), seen(seen) {}
+    ~gated_worker() override { stop_within(1ms); }
+
+    void begin()
+    {
+        std::lock_guard<lib::lockable> guard(*this);
+        start();
+    }
+    std::atomic<int> finished_calls{0};
+
+protected:
+    bool cooperative() override { return true; }
+    void on_finished() override { ++finished_calls; }
+    void run() override
+    {
+        if (bodies++ > 0) {
+            while (state == running)
+                std::this_thread::sleep_for(1ms);
+            return;
+        }
+        const std::shared_ptr<report> mine = seen;
+        struct on_unwind {
+            const std::shared_ptr<report>& seen;
+            ~on_unwind() { seen->unwound = true; }
+        } guard{mine};
+        mine->blocked = true;
+        unattended([gate = gate]() noexcept { gate.wait(); });
+        mine->went_on = true;
+        ++finished_calls; // touches the object: must never run once let go
+    }
+
+private:
+    std::shared_future<void> gate;
+    std::shared_ptr<report> seen;
+    int bodies = 0;
+};
+
+TEST(Threadable, StopWithinLetsABlockedWorkerGoForGood)
+{
+    std::promise<void> gate;
+    const auto seen = std::make_shared<gated_worker::report>();
+    auto w = std::make_unique<gated_worker>(gate.get_future().share(), seen);
+    w->begin();
+    ASSERT_TRUE(eventually([&] { return seen->blocked.load(); }));
+    EXPECT_FALSE(w->stop_within(5ms));
+    EXPECT_EQ(w->state, gated_worker::finished);
+    EXPECT_EQ(w->thread_id, 0u);
+    EXPECT_FALSE(w->thread_handle.is_valid());
+    EXPECT_EQ(w->finished_calls, 0); // no hooks for a worker let go
+
+    // A new worker is in charge at once, and one that sees the stop is waited for.
+    w->begin();
+    EXPECT_EQ(w->state, gated_worker::running);
+    EXPECT_TRUE(w->stop_within(30s));
+    EXPECT_EQ(w->state, gated_worker::finished);
+    EXPECT_EQ(w->finished_calls, 1);
+
+    w.reset(); // the blocked worker must not touch the object when its call returns
+    gate.set_value();
+    EXPECT_TRUE(eventually([&] { return seen->unwound.load(); }));
+    EXPECT_FALSE(seen->went_on);
 }
 
 #ifndef _WIN32
