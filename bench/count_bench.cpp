@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -29,10 +30,17 @@ public:
     bool count(const std::string& path, std::uint64_t& characters, std::uint64_t& lines)
     {
         state = lib::threadable::running;
-        const bool opened = count_file(path, characters, lines);
+        const bool opened = count_file(path, pages[0].bytes, characters, lines);
         state = lib::threadable::not_started;
         return opened;
     }
+
+private:
+    // Page-aligned, as the worker's own buffer is.
+    struct alignas(4096) page {
+        char bytes[4096];
+    };
+    std::unique_ptr<page[]> pages{new page[read_size / sizeof(page)]};
 };
 
 // A text file of the given size in the temporary folder, removed with the object.

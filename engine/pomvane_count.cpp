@@ -1,14 +1,14 @@
 // pomvane-count: the counting engine without the window, for scripts and benchmarks.
-// It hands every path to the engine in order, as a drop does, and polls until counting ends.
+// It hands every path to the engine in order, as a drop does, and waits until counting ends.
 
 #include "engine/command_line.h"
 #include "engine/engine.h"
 
-#include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -20,6 +20,33 @@ int usage()
     return 2;
 }
 
+// The tool's own input and output errors: one line, and exit status 1.
+int failed(const char* what, int error)
+{
+    std::cerr << "pomvane-count: " << what << ": " << std::strerror(error) << '\n';
+    return 1;
+}
+
+// NUL-separated paths from standard input; false on a read error, with errno set.
+bool read_paths(std::FILE* input, std::vector<std::string>& paths)
+{
+    std::string all;
+    char chunk[64 * 1024];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, input)) > 0)
+        all.append(chunk, n);
+    if (std::ferror(input))
+        return false;
+    for (std::size_t start = 0; start < all.size();) {
+        std::size_t end = all.find('\0', start);
+        if (end == std::string::npos)
+            end = all.size(); // a last path without its NUL still counts
+        paths.emplace_back(all, start, end - start);
+        start = end + 1;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -28,7 +55,10 @@ int main(int argc, char** argv)
     const std::vector<std::string> args = command_line_arguments(argc, argv);
     const bool from_stdin = args.size() == 1 && args.front() == "-";
     std::vector<std::string> paths;
-    if (!from_stdin) {
+    if (from_stdin) {
+        if (!read_paths(stdin, paths))
+            return failed("cannot read standard input", errno);
+    } else {
         bool options_ended = false;
         for (const std::string& arg : args) {
             if (!options_ended && arg == "--")
@@ -40,21 +70,15 @@ int main(int argc, char** argv)
         }
     }
 
-    if (from_stdin) {
-        std::ios::sync_with_stdio(false);
-        std::string path;
-        while (std::getline(std::cin, path, '\0'))
-            paths.push_back(std::move(path));
-    }
     engine counter;
     counter.add_files(paths);
-    const std::uint64_t added = paths.size();
-    while (counter.is_running())
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    counter.wait();
 
     const engine::snapshot totals = counter.totals();
-    if (totals.files_counted + totals.files_failed != added) {
-        std::cerr << "pomvane-count: the counting thread could not be started\n";
+    if (totals.files_counted + totals.files_failed != paths.size()) {
+        std::cerr << "pomvane-count: " << paths.size() << " paths given, but " << totals.files_counted
+                  << " counted and " << totals.files_failed
+                  << " failed: the counting thread could not be started\n";
         return 1;
     }
     std::printf("files=%llu failed=%llu characters=%llu lines=%llu\n",
@@ -62,5 +86,8 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(totals.files_failed),
                 static_cast<unsigned long long>(totals.total_characters),
                 static_cast<unsigned long long>(totals.total_lines));
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return failed("cannot write standard output", errno != 0 ? errno : EIO);
     return 0;
 }

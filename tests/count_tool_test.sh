@@ -70,6 +70,20 @@ got=$(printf '%s\0%s\0' "$work/made/crlf" "$work/made/crlf" | "$tool" -)
 got=$("$tool")
 [ "$got" = "files=0 failed=0 characters=0 lines=0" ] || fail "no paths: got '$got'"
 
+# The tool's own read and write errors: one line on standard error and exit status 1.
+own_error() {
+    local name=$1 status lines
+    shift
+    status=0
+    "$@" 2>"$work/own.err" || status=$?
+    lines=$(wc -l <"$work/own.err")
+    [ "$status" -eq 1 ] && [ "$lines" -eq 1 ] && grep -q '^pomvane-count: ' "$work/own.err" \
+        || fail "$name: exit $status, stderr: $(cat "$work/own.err")"
+}
+own_error "output to /dev/full" sh -c '"$0" "$1" >/dev/full' "$tool" "$work/made/crlf"
+own_error "standard input a folder" sh -c '"$0" - <"$1"' "$tool" "$work"
+own_error "standard input closed" sh -c '"$0" - <&-' "$tool"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures failed" >&2
     exit 1

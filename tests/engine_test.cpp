@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -105,10 +106,13 @@ public:
     {
         state = as_running ? running : cancelled;
         result r{false, ~0ull, ~0ull};
-        r.opened = count_file(path, r.characters, r.lines);
+        r.opened = count_file(path, buffer.data(), r.characters, r.lines);
         state = finished;
         return r;
     }
+
+private:
+    std::vector<char> buffer = std::vector<char>(read_size);
 };
 
 struct counting_case {
@@ -468,6 +472,85 @@ TEST(Engine, NoFileIsLostWhileTheWorkerIsLeaving)
     ASSERT_TRUE(eventually([&] { return !counter.is_running(); }));
     EXPECT_EQ(counter.totals().files_counted, rounds);
     EXPECT_EQ(counter.totals().total_lines, rounds);
+}
+
+TEST(Engine, ThreadsAddingAtOnceCountEveryFileExactlyOnce)
+{
+    scratch_dir dir;
+    const std::string file = dir.write("f", "ab\n");
+    const std::vector<std::string> three(3, file);
+    engine counter;
+    constexpr int threads = 4;
+    constexpr int rounds = 1000; // each adds 1 + 3 files
+    std::vector<std::thread> adders;
+    for (int t = 0; t < threads; ++t) {
+        adders.emplace_back([&] {
+            for (int i = 0; i < rounds; ++i) {
+                counter.add_file(file);
+                counter.wait(); // batches drain and workers end all the time: adds meet them leaving
+                counter.add_files(three);
+            }
+        });
+    }
+    for (std::thread& adder : adders)
+        adder.join();
+    counter.wait();
+    const engine::snapshot totals = counter.totals();
+    const std::uint64_t files = threads * rounds * 4;
+    EXPECT_EQ(totals.files_counted, files);
+    EXPECT_EQ(totals.files_failed, 0u);
+    EXPECT_EQ(totals.total_characters, 3 * files);
+    EXPECT_EQ(totals.total_lines, files);
+    EXPECT_FALSE(counter.is_running());
+}
+
+TEST(Engine, ResetRacingWithAddsLeavesZeroThenCountsExactly)
+{
+    scratch_dir dir;
+    const std::string file = dir.write("f", "ab\n");
+    const std::string big = dir.sparse("big", 64ull << 20);
+    engine counter;
+    std::atomic<bool> done{false};
+    std::thread adder([&] {
+        for (int i = 0; i < 2000; ++i) {
+            const std::vector<std::string> batch = {file, i % 8 == 0 ? big : file, file};
+            counter.add_files(batch);
+            if (i % 2 == 0)
+                counter.wait();
+        }
+    });
+    std::thread resetter([&] {
+        while (!done)
+            counter.reset();
+    });
+    std::thread reader([&] { // what the window polls, all through the race
+        while (!done) {
+            EXPECT_LE(counter.files_percent(), 100u);
+            (void)counter.file_percent();
+            (void)counter.totals();
+            (void)counter.is_running();
+        }
+    });
+    adder.join();
+    done = true;
+    resetter.join();
+    reader.join();
+
+    counter.reset();
+    EXPECT_FALSE(counter.is_running());
+    const engine::snapshot zero = counter.totals();
+    EXPECT_EQ(zero.files_counted + zero.files_failed + zero.total_characters + zero.total_lines, 0u);
+    EXPECT_EQ(counter.files_percent(), 0u);
+    EXPECT_EQ(counter.file_percent(), 0);
+
+    const std::vector<std::string> batch(50, file);
+    counter.add_files(batch);
+    counter.wait();
+    const engine::snapshot totals = counter.totals();
+    EXPECT_EQ(totals.files_counted, 50u);
+    EXPECT_EQ(totals.files_failed, 0u);
+    EXPECT_EQ(totals.total_characters, 150u);
+    EXPECT_EQ(totals.total_lines, 50u);
 }
 
 TEST(Engine, DestroyingWhileCountingStopsTheWorker)
