@@ -111,9 +111,10 @@ std::int32_t engine::file_percent()
 void engine::reset()
 {
     const std::lock_guard serial(control);
-    stop_within(grace);
+    const bool ended = stop_within(grace);
     // The worker has ended or been let go: nothing but this thread writes the fields now.
     const std::lock_guard<lib::lockable> guard(*this);
+    workers_let_go += ended ? 0 : 1;
     file_size = 0;
     file_position = 0;
     total_characters = 0;

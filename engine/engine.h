@@ -72,6 +72,7 @@ protected:
     std::uint64_t files_failed = 0;
     std::uint64_t total_characters = 0;
     std::uint64_t total_lines = 0;
+    std::uint64_t workers_let_go = 0; // by reset(): blocked where no stop reached them
 
 private:
     // Forgets the whole batch, processed and pending entries alike. Under the lock.

@@ -1,0 +1,144 @@
+// The engine against reads that never return and reads that return slowly, on a FUSE file
+// system served by this process (root only; in CI a missing /dev/fuse is a failure).
+
+#include "engine/engine.h"
+#include "stall_fs.h"
+
+#include "eventually.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class probe : public engine {
+public:
+    std::uint64_t let_go()
+    {
+        const std::lock_guard<lib::lockable> guard(*this);
+        return workers_let_go;
+    }
+};
+
+std::size_t threads_of_this_process()
+{
+    const auto tasks = std::filesystem::directory_iterator("/proc/self/task");
+    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+std::size_t descriptors_of_this_process()
+{
+    const auto open = std::filesystem::directory_iterator("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(open), end(open)));
+}
+
+constexpr std::uint64_t lines_per_file = stall_fs::file_size / 64;
+
+class StalledReads : public testing::Test {
+protected:
+    void mount(std::chrono::milliseconds slow_delay = 5ms)
+    {
+        try {
+            fs = std::make_unique<stall_fs>(slow_delay);
+        } catch (const std::runtime_error& error) {
+            if (std::getenv("CI"))
+                FAIL() << error.what();
+            GTEST_SKIP() << error.what();
+        }
+        baseline = threads_of_this_process();
+        descriptors = descriptors_of_this_process();
+    }
+
+    // Runs call on a thread of its own and says whether it returned while the stall lasts;
+    // if not, ends the stall so that nothing stays blocked, and waits for it.
+    bool returns_while_stalled(const std::function<void()>& call)
+    {
+        auto done = std::async(std::launch::async, call);
+        if (eventually([&] { return done.wait_for(0s) == std::future_status::ready; }))
+            return true;
+        fs->release();
+        done.wait();
+        return false;
+    }
+
+    // The worker left behind ends once its read returns, and closes what it held: the
+    // process is back to the threads and descriptors it had before the engine started.
+    bool left_behind_worker_ends()
+    {
+        return eventually([&] { return threads_of_this_process() == baseline; })
+               && descriptors_of_this_process() == descriptors;
+    }
+
+    std::unique_ptr<stall_fs> fs;
+    std::size_t baseline = 0;
+    std::size_t descriptors = 0;
+};
+
+TEST_F(StalledReads, ResetReturnsAndTheNextBatchCountsExactlyWhileTheOldReadIsHeld)
+{
+    mount();
+    if (!fs)
+        return;
+    probe counter;
+    counter.add_file(fs->path("stall"));
+    ASSERT_TRUE(fs->wait_until_holding(30s));
+    ASSERT_TRUE(returns_while_stalled([&] { counter.reset(); }));
+    EXPECT_EQ(counter.let_go(), 1u);
+    EXPECT_FALSE(counter.is_running());
+    EXPECT_EQ(counter.totals().files_counted, 0u);
+
+    // A new batch, still under way when the held read returns: that read must change
+    // nothing of it, neither its totals nor its cursor.
+    const std::vector<std::string> batch = {fs->path("plain"), fs->path("slow"), fs->path("plain")};
+    counter.add_files(batch);
+    ASSERT_TRUE(eventually([&] { return counter.files_percent() > 0; }));
+    fs->release();
+    counter.wait();
+    const engine::snapshot totals = counter.totals();
+    EXPECT_EQ(totals.files_counted, 3u);
+    EXPECT_EQ(totals.files_failed, 0u);
+    EXPECT_EQ(totals.total_characters, 3 * stall_fs::file_size);
+    EXPECT_EQ(totals.total_lines, 3 * lines_per_file);
+    EXPECT_TRUE(left_behind_worker_ends());
+    EXPECT_EQ(counter.totals().total_characters, 3 * stall_fs::file_size);
+    EXPECT_EQ(counter.files_percent(), 0u);
+}
+
+TEST_F(StalledReads, DestructionReturnsWhileTheReadIsHeld)
+{
+    mount();
+    if (!fs)
+        return;
+    auto counter = std::make_unique<engine>();
+    const std::vector<std::string> batch = {fs->path("plain"), fs->path("stall"), fs->path("plain")};
+    counter->add_files(batch);
+    ASSERT_TRUE(fs->wait_until_holding(30s));
+    EXPECT_TRUE(returns_while_stalled([&] { counter.reset(); }));
+    fs->release();
+    EXPECT_TRUE(left_behind_worker_ends()); // and under ASan, touched nothing freed
+}
+
+TEST_F(StalledReads, ASlowButAnsweringFileIsStillWaitedFor)
+{
+    mount(2ms);
+    if (!fs)
+        return;
+    probe counter;
+    counter.add_file(fs->path("slow"));
+    ASSERT_TRUE(eventually([&] { return counter.file_percent() > 0; }));
+    counter.reset();
+    EXPECT_EQ(counter.let_go(), 0u); // it saw the stop after its read and ended
+    EXPECT_TRUE(left_behind_worker_ends());
+    const engine::snapshot zero = counter.totals();
+    EXPECT_EQ(zero.files_counted + zero.total_characters + zero.total_lines, 0u);
+}
+
+} // namespace
