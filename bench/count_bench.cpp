@@ -2,11 +2,17 @@
 //   count_file     one cached file, counted directly on the calling thread (bytes per second)
 //   add_file       queueing 100,000 paths while the worker processes them
 //   add_file_drained  the same, timed until the worker has processed every path
+//   line_feeds     1 GiB of counting in a 128 KiB buffer: a kernel call per 1 KiB block, as the
+//                  worker did, against the fused loop that checks the state and stores the
+//                  position every 1 KiB itself (milliseconds per GiB)
 
 #include "engine/engine.h"
+#include "engine/line_feeds.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -136,6 +142,48 @@ void add_file(benchmark::State& run, bool until_drained)
 }
 BENCHMARK_CAPTURE(add_file, queued, false)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(add_file, drained, true)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// A 128 KiB buffer counted over and over, 1 GiB per iteration: the buffer stays in L2, as the
+// worker's read buffer does, so this is the counting alone.
+void line_feeds(benchmark::State& run, bool fused)
+{
+    constexpr std::size_t buffer_size = 128 * 1024;
+    constexpr std::size_t passes = (std::size_t(1) << 30) / buffer_size;
+    std::string buffer(buffer_size, 'x');
+    for (std::size_t at = 40; at < buffer_size; at += 41)
+        buffer[at] = '\n';
+    const std::uint64_t expected = passes * static_cast<std::uint64_t>(std::count(buffer.begin(), buffer.end(), '\n'));
+    const std::atomic<std::int32_t> state{lib::threadable::running};
+    std::atomic<std::uint64_t> position{0};
+    for (auto _ : run) {
+        std::uint64_t line_feeds = 0;
+        std::uint64_t counted = 0;
+        for (std::size_t pass = 0; pass < passes; ++pass) {
+            if (fused) {
+                const line_feed_run done = count_line_feeds_watched(buffer.data(), buffer_size, state,
+                                                                    lib::threadable::running, position, counted);
+                line_feeds += done.line_feeds;
+                counted += done.bytes;
+                continue;
+            }
+            std::size_t done = 0;
+            do {
+                const std::size_t length = std::min(watch_block, buffer_size - done);
+                line_feeds += count_line_feeds(buffer.data() + done, length);
+                done += length;
+                position.store(counted + done, std::memory_order_relaxed);
+            } while (done < buffer_size && state == lib::threadable::running);
+            counted += done;
+        }
+        if (line_feeds != expected) {
+            run.SkipWithError("the line feeds were miscounted");
+            break;
+        }
+    }
+    run.SetBytesProcessed(static_cast<std::int64_t>(run.iterations()) * (std::int64_t(1) << 30));
+}
+BENCHMARK_CAPTURE(line_feeds, per_block, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(line_feeds, fused, true)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
