@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# The real program under Xvfb, counting a file whose read never returns (on a FUSE mount
+# served by stallfs): Escape must end it within half a second, with status 0.
+#   stalled_close_test.sh POMVANE STALLFS DRAG_HELPER
+# The file is dropped on the window by X drag and drop (DRAG_HELPER is
+# pomvane-screenshot-helper). Linux kernels keep a process whose thread waits on a FUSE
+# server from finishing its exit, so what must happen within the limit is what the program
+# does itself: its window goes and its main thread ends. The rest follows once the test ends
+# the stall. Needs root for the mount; exits 77 (skipped) without /dev/fuse, but fails in CI.
+set -uo pipefail
+
+if [ "${1:-}" != --under-xvfb ]; then
+    [ $# -eq 3 ] || { echo "usage: $0 POMVANE STALLFS DRAG_HELPER" >&2; exit 2; }
+    for tool in xvfb-run xdotool; do
+        command -v "$tool" >/dev/null || { echo "stalled_close_test: $tool is missing" >&2; exit 2; }
+    done
+    exec xvfb-run -a -s "-screen 0 640x480x24" "$0" --under-xvfb "$@"
+fi
+
+pomvane=$2
+stallfs=$3
+helper=$4
+scratch=$(mktemp -d)
+pids=()
+stallfs_pid=
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    # Ending the server answers every held read, so nothing stays blocked after the test.
+    [ -n "$stallfs_pid" ] && kill "$stallfs_pid" 2>/dev/null && wait "$stallfs_pid"
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() { echo "stalled_close_test: $*" >&2; exit 1; }
+
+export QT_QPA_PLATFORM=xcb
+unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE
+export XDG_RUNTIME_DIR=$scratch/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR" "$scratch/mount"
+
+coproc served { exec "$stallfs" "$scratch/mount" 2>&1; }
+stallfs_pid=$served_PID
+read -r -t 20 answer <&"${served[0]}"
+if [ "${answer:-}" != ready ]; then
+    stallfs_pid=
+    [ -n "${CI:-}" ] && fail "cannot mount the stalling file system: ${answer:-no answer}"
+    echo "stalled_close_test: skipped, cannot mount the stalling file system: ${answer:-no answer}"
+    exit 77
+fi
+
+window_of() {
+    timeout 30 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1
+}
+"$pomvane" &
+pid=$!
+pids+=("$pid")
+window=$(window_of "$pid")
+[ -n "$window" ] || fail "$pomvane showed no window"
+
+"$helper" drag "$scratch/mount/stall" >"$scratch/drag.out" &
+pids+=($!)
+source=$(window_of "$!")
+[ -n "$source" ] || fail "the drag source showed no window"
+eval "$(xdotool getwindowgeometry --shell "$source")"
+from_x=$((X + WIDTH / 2)) from_y=$((Y + HEIGHT / 2))
+xdotool mousemove $from_x $from_y sleep 0.2 mousedown 1 sleep 0.2
+eval "$(xdotool getwindowgeometry --shell "$window")"
+to_x=$((X + WIDTH / 2)) to_y=$((Y + HEIGHT / 2))
+for step in $(seq 1 10); do
+    xdotool mousemove $((from_x + (to_x - from_x) * step / 10)) $((from_y + (to_y - from_y) * step / 10)) sleep 0.1
+done
+xdotool sleep 0.3 mouseup 1
+
+# The worker is blocked once one of the program's threads waits for the FUSE server.
+blocked=
+for _ in $(seq 300); do
+    if grep -qs '^request_wait_answer$' /proc/"$pid"/task/*/wchan; then
+        blocked=yes
+        break
+    fi
+    sleep 0.1
+done
+[ -n "$blocked" ] || fail "no thread of the program came to wait on the stalled read (drop: $(cat "$scratch/drag.out"))"
+
+# The main thread has ended once its task is a zombie or gone.
+main_ended() {
+    local state
+    state=$(sed -n 's/^State:[[:space:]]*\(.\).*/\1/p' /proc/"$pid"/task/"$pid"/status 2>/dev/null)
+    [ -z "$state" ] || [ "$state" = Z ]
+}
+start=$(date +%s%N)
+xdotool key --window "$window" Escape 2>/dev/null
+ended=
+while [ $(($(date +%s%N) - start)) -lt 500000000 ]; do
+    if main_ended; then
+        ended=$(($(date +%s%N) - start))
+        break
+    fi
+    sleep 0.01
+done
+[ -n "$ended" ] || fail "the main thread still runs half a second after Escape, with a read held"
+xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1 && fail "the window is still shown"
+
+kill "$stallfs_pid"
+wait "$stallfs_pid"
+stallfs_pid=
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || fail "exit status $status after Escape, expected 0"
+echo "stalled_close_test: main thread ended $((ended / 1000000)) ms after Escape, with the read held"
