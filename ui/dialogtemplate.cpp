@@ -22,8 +22,9 @@ constexpr DialogItem mainDialogItems[] = {
     { DialogItem::Field, IDC_CHARACTERS, "", QRect(66, 21, 75, 12) },
     { DialogItem::Label, IDC_STATIC, "Total lines:", QRect(7, 34, 50, 12) },
     { DialogItem::Field, IDC_LINES, "", QRect(66, 34, 75, 12) },
-    { DialogItem::ProgressBar, IDC_FILE_PROGRESS, "Progress1", QRect(7, 52, 134, 6) },
-    { DialogItem::ProgressBar, IDC_FILES_PROGRESS, "Progress1", QRect(7, 58, 134, 10) },
+    // A bar's text is never shown; it names the bar for screen readers.
+    { DialogItem::ProgressBar, IDC_FILE_PROGRESS, "Current file", QRect(7, 52, 134, 6) },
+    { DialogItem::ProgressBar, IDC_FILES_PROGRESS, "Dropped files", QRect(7, 58, 134, 10) },
     { DialogItem::Button, IDC_RESET, "Reset", QRect(7, 73, 50, 14) },
     { DialogItem::Button, IDOK, "Close", QRect(91, 73, 50, 14) },
 };
@@ -63,7 +64,7 @@ QWidget *createItem(const DialogItem &item, const QRect &geometry, QWidget *pare
     case DialogItem::Icon: {
         auto *icon = new QLabel(parent);
         icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        icon->setPixmap(applicationIcon().pixmap(geometry.size()));
+        icon->setPixmap(sharpPixmap(applicationIcon(), geometry.size(), parent->devicePixelRatioF()));
         return icon;
     }
     }

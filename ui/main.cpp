@@ -1,13 +1,54 @@
+#include "commandline.h"
 #include "pomvaneapp.h"
+#include "singleinstance.h"
 #include "version.h"
 
 #include <QApplication>
+#include <QList>
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+
+namespace {
+
+QList<std::pair<QtMsgType, QString>> heldMessages;
+// Where the display back end's own messages start.
+qsizetype displayMessagesFrom = 0;
+
+// Installed until QApplication has started its display back end. When no back end can reach
+// a display Qt ends the program with qFatal, which dumps core; this says what went wrong in
+// one line instead, giving the back end's first complaint as the reason.
+void holdMessagesUntilDisplayOpens(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtFatalMsg) {
+        heldMessages.append({ type, message });
+        return;
+    }
+    const QString reason = heldMessages.size() > displayMessagesFrom ? heldMessages[displayMessagesFrom].second : message;
+    std::fprintf(stderr, "pomvane: cannot open a window on the display (DISPLAY=%s, WAYLAND_DISPLAY=%s): %s\n",
+                 qgetenv("DISPLAY").constData(), qgetenv("WAYLAND_DISPLAY").constData(),
+                 qPrintable(reason.section(QLatin1Char('\n'), 0, 0)));
+    std::fflush(stderr);
+    std::_Exit(EXIT_FAILURE);
+}
+
+void releaseHeldMessages()
+{
+    qInstallMessageHandler(nullptr);
+    for (const auto &[type, message] : std::as_const(heldMessages))
+        qt_message_output(type, QMessageLogContext(), message);
+    heldMessages.clear();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    CommandLine commandLine;
+    if (const std::optional<int> status = commandLine.parse(argc, argv))
+        return *status;
+
     // Without a display QApplication aborts with a core dump; say what is missing instead.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -16,12 +57,43 @@ int main(int argc, char *argv[])
         return EXIT_FAILURE;
     }
 
+    qInstallMessageHandler(holdMessagesUntilDisplayOpens);
+    // A window already open on this display takes the files; this start needs no display.
+    SingleInstance instance;
+    if (!commandLine.newWindow()) {
+        QString error;
+        switch (instance.handOver(commandLine.files(), &error)) {
+        case SingleInstance::HandedOver:
+            releaseHeldMessages();
+            return EXIT_SUCCESS;
+        case SingleInstance::Failed:
+            releaseHeldMessages();
+            std::fprintf(stderr, "pomvane: %s\n", qPrintable(error));
+            return EXIT_FAILURE;
+        case SingleInstance::NoWindow:
+            break;
+        }
+    }
+
     QApplication::setApplicationName(QStringLiteral("Pomvane"));
     QApplication::setApplicationVersion(QStringLiteral(POMVANE_VERSION));
     // Wayland compositors find the window's icon and name through the desktop entry.
     QApplication::setDesktopFileName(QStringLiteral("org.pomvane.Pomvane"));
-    QApplication app(argc, argv);
+    // Only the program's name: the arguments are all files and Pomvane's own options, and Qt
+    // would take a file named like one of its options (-style, -reverse) for that option.
+    int qtArgc = 1;
+    displayMessagesFrom = heldMessages.size();
+    QApplication app(qtArgc, argv);
+    releaseHeldMessages();
 
+    if (!commandLine.newWindow()) {
+        QString error;
+        if (!instance.listen(&error))
+            std::fprintf(stderr, "pomvane: later starts cannot hand files to this window: %s\n",
+                         qPrintable(error));
+    }
     CPomvaneApp theApp;
-    return theApp.InitInstance() ? app.exec() : EXIT_SUCCESS;
+    return theApp.InitInstance(commandLine.files(), commandLine.newWindow() ? nullptr : &instance)
+            ? app.exec()
+            : EXIT_SUCCESS;
 }

@@ -1,10 +1,22 @@
 #include "pomvaneapp.h"
 
 #include "pomvanedlg.h"
+#include "singleinstance.h"
 
-bool CPomvaneApp::InitInstance()
+bool CPomvaneApp::InitInstance(const std::vector<std::string> &files, SingleInstance *instance)
 {
     CPomvaneDlg dlg;
+    dlg.addFiles(files);
+    if (instance) {
+        QObject::connect(instance, &SingleInstance::filesReceived, &dlg,
+                         [&dlg](const std::vector<std::string> &paths) {
+                             if (paths.empty()) {
+                                 dlg.raise();
+                                 dlg.activateWindow();
+                             }
+                             dlg.addFiles(paths);
+                         });
+    }
     dlg.exec();
     return false;
 }

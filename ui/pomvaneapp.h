@@ -1,10 +1,17 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
+class SingleInstance;
+
 // The application: runs the main dialog. main() creates the QApplication and hands over.
 class CPomvaneApp
 {
 public:
-    // Runs the main dialog modally and destroys it, which stops the counting. Returns false:
-    // there is no event loop of the application's own to enter afterwards.
-    bool InitInstance();
+    // Runs the main dialog modally, with the files of the command line queued and those of
+    // later starts taken from instance (when given), and destroys it, which stops the
+    // counting. Returns false: there is no event loop of the application's own to enter
+    // afterwards.
+    bool InitInstance(const std::vector<std::string> &files = {}, SingleInstance *instance = nullptr);
 };

@@ -6,9 +6,14 @@
 #include "resource.h"
 #include "urilist.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -20,14 +25,11 @@
 
 namespace {
 
-const QString uriListType = QStringLiteral("text/uri-list");
-
 // Accepting the source's proposed action could be a move, after which the file manager
 // deletes the files it dropped; the files are only read, so a drop is always a copy.
 bool offersLocalFiles(const QDropEvent *event)
 {
-    return (event->possibleActions() & Qt::CopyAction) && event->mimeData()->hasFormat(uriListType)
-            && !localFilePaths(event->mimeData()->data(uriListType)).empty();
+    return (event->possibleActions() & Qt::CopyAction) && offersFilePaths(event->mimeData());
 }
 
 } // namespace
@@ -46,6 +48,7 @@ void set_field_text(QLineEdit *field, const QString &text)
     // The end of the selection away from the cursor, so that its direction survives too.
     const int anchor = start < 0 ? cursor : (start == cursor ? field->selectionEnd() : start);
     field->setText(text);
+    field->setToolTip(text);
     const int length = int(text.size());
     const int newCursor = std::min(cursor, length);
     const int newAnchor = std::min(anchor, length);
@@ -60,6 +63,7 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
                       | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                       | Qt::WindowStaysOnTopHint)
     , systemMenu(new QMenu(this))
+    , pasteAction(nullptr)
     , icon(applicationIcon())
 {
     buildDialog(this, mainDialogTemplate);
@@ -71,11 +75,14 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
 
     connect(qobject_cast<QPushButton *>(dialogItem(this, IDC_RESET)), &QPushButton::clicked, this,
             [this] { countingEngine.reset(); });
-    connect(qobject_cast<QPushButton *>(dialogItem(this, IDOK)), &QPushButton::clicked, this,
-            &QDialog::accept);
+    // Enter in a field closes, as a dialog's OK does; Enter on a focused button presses that
+    // button. Left alone, Qt would make the first button, Reset, the default.
+    auto *closeButton = qobject_cast<QPushButton *>(dialogItem(this, IDOK));
+    closeButton->setDefault(true);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 
     setAcceptDrops(true);
-    appendAboutEntry();
+    createMenu();
     for (QLineEdit *field : { linesField, filesField, charactersField })
         field->installEventFilter(this);
     setWindowIcon(icon);
@@ -90,9 +97,27 @@ CPomvaneDlg::~CPomvaneDlg()
 }
 
 // Linux window managers offer no system menu to extend: the window's context menu stands in
-// for it.
-void CPomvaneDlg::appendAboutEntry()
+// for it, with the other ways to add files. The actions belong to the window too, so that
+// their keys work wherever the focus is.
+void CPomvaneDlg::createMenu()
 {
+    QAction *add = systemMenu->addAction(tr("&Add Files..."), this, &CPomvaneDlg::chooseFiles);
+    add->setShortcuts(QKeySequence::Open);
+    pasteAction = systemMenu->addAction(tr("&Paste Files"), this, &CPomvaneDlg::pasteFiles);
+    pasteAction->setShortcuts(QKeySequence::Paste);
+    systemMenu->addAction(tr("Copy &Totals"), this, &CPomvaneDlg::copyTotals);
+    addActions(systemMenu->actions());
+    // Whether the clipboard holds files is asked when a menu opens: asking on every change
+    // would make the window talk to each program that copies anything.
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, pasteAction,
+            [this] { pasteAction->setEnabled(true); });
+
+    // Windows opens the context menu on Shift+F10 as well as on the Menu key.
+    auto *menuKey = new QAction(this);
+    menuKey->setShortcut(Qt::SHIFT | Qt::Key_F10);
+    connect(menuKey, &QAction::triggered, this, &CPomvaneDlg::openMenuAtFocus);
+    addAction(menuKey);
+
     systemMenu->addSeparator();
     QAction *about = systemMenu->addAction(QString::fromUtf8(ABOUTBOX_TEXT));
     about->setData(ABOUT_COMMAND_ID);
@@ -109,7 +134,56 @@ void CPomvaneDlg::onSysCommand(int commandId)
 
 void CPomvaneDlg::contextMenuEvent(QContextMenuEvent *event)
 {
-    systemMenu->exec(event->globalPos());
+    showMenu(systemMenu, event->globalPos());
+}
+
+void CPomvaneDlg::showMenu(QMenu *menu, const QPoint &globalPos)
+{
+    pasteAction->setEnabled(offersFilePaths(QApplication::clipboard()->mimeData()));
+    menu->exec(globalPos);
+}
+
+// Where the Menu key opens it: at the focused widget's text cursor, or its middle.
+void CPomvaneDlg::openMenuAtFocus()
+{
+    QWidget *target = focusWidget() ? focusWidget() : this;
+    const QPoint pos = target->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, pos, target->mapToGlobal(pos));
+    QApplication::sendEvent(target, &event);
+}
+
+void CPomvaneDlg::addFiles(std::span<const std::string> paths)
+{
+    if (!paths.empty())
+        countingEngine.add_files(paths);
+}
+
+void CPomvaneDlg::chooseFiles()
+{
+    // The platform's own dialog where it has one. Its names come as text; names that are not
+    // valid in the locale's encoding cannot come through it whole.
+    const QStringList names = QFileDialog::getOpenFileNames(this, tr("Add Files"));
+    std::vector<std::string> paths;
+    for (const QString &name : names) {
+        const QByteArray path = QFile::encodeName(name);
+        paths.emplace_back(path.constData(), path.size());
+    }
+    addFiles(paths);
+}
+
+void CPomvaneDlg::pasteFiles()
+{
+    addFiles(offeredFilePaths(QApplication::clipboard()->mimeData()));
+}
+
+void CPomvaneDlg::copyTotals()
+{
+    const engine::snapshot totals = countingEngine.totals();
+    QApplication::clipboard()->setText(QStringLiteral("files=%1 failed=%2 characters=%3 lines=%4")
+                                               .arg(to_decimal(totals.files_counted),
+                                                    to_decimal(totals.files_failed),
+                                                    to_decimal(totals.total_characters),
+                                                    to_decimal(totals.total_lines)));
 }
 
 // The fields bring their own menu (Copy, Select All); the About entry is added to it, so that
@@ -119,8 +193,9 @@ bool CPomvaneDlg::eventFilter(QObject *watched, QEvent *event)
     auto *field = qobject_cast<QLineEdit *>(watched);
     if (field && event->type() == QEvent::ContextMenu) {
         QMenu *menu = field->createStandardContextMenu();
+        menu->addSeparator();
         menu->addActions(systemMenu->actions());
-        menu->exec(static_cast<QContextMenuEvent *>(event)->globalPos());
+        showMenu(menu, static_cast<QContextMenuEvent *>(event)->globalPos());
         delete menu;
         return true;
     }
@@ -155,12 +230,12 @@ void CPomvaneDlg::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    const std::vector<std::string> paths = localFilePaths(event->mimeData()->data(uriListType));
+    const std::vector<std::string> paths = offeredFilePaths(event->mimeData());
     if (paths.empty()) {
         event->ignore();
         return;
     }
-    countingEngine.add_files(paths);
+    addFiles(paths);
     event->setDropAction(Qt::CopyAction);
     event->accept();
 }

@@ -7,7 +7,10 @@
 #include <QIcon>
 
 #include <cstdint>
+#include <span>
+#include <string>
 
+class QAction;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
@@ -16,7 +19,7 @@ class QProgressBar;
 QString to_decimal(std::uint64_t value);
 
 // Replaces the field's text, keeping the user's selection and cursor, which QLineEdit::setText
-// would drop.
+// would drop. The tooltip shows the whole text, which the field may clip.
 void set_field_text(QLineEdit *field, const QString &text);
 
 // The main window: takes dropped files, hands them to its engine, and shows the engine's
@@ -29,6 +32,10 @@ public:
     explicit CPomvaneDlg(QWidget *parent = nullptr);
     ~CPomvaneDlg() override;
 
+    // Queues the files for counting, in order, as one batch: every way in (drop, command
+    // line, a later start, paste, Add Files) ends here.
+    void addFiles(std::span<const std::string> paths);
+
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -38,9 +45,14 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    void appendAboutEntry();
+    void createMenu();
     void onSysCommand(int commandId);
     void refresh();
+    void chooseFiles();
+    void pasteFiles();
+    void copyTotals();
+    void openMenuAtFocus();
+    void showMenu(QMenu *menu, const QPoint &globalPos);
 
     QProgressBar *fileBar;
     QLineEdit *linesField;
@@ -48,6 +60,7 @@ private:
     QLineEdit *charactersField;
     QProgressBar *filesBar;
     QMenu *systemMenu;
+    QAction *pasteAction;
     QIcon icon;
     QBasicTimer refreshTimer;
     // Last, so that it goes first: its worker is stopped and awaited before anything else.

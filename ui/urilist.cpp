@@ -1,6 +1,7 @@
 #include "urilist.h"
 
 #include <QList>
+#include <QMimeData>
 #include <QString>
 #include <QSysInfo>
 
@@ -23,7 +24,46 @@ int hexValue(char c)
     return -1;
 }
 
+const QString uriListType = QStringLiteral("text/uri-list");
+const QString copiedFilesType = QStringLiteral("x-special/gnome-copied-files");
+// Enough for comments and a few links in front of the first file.
+constexpr int linesToJudgeBy = 16;
+
+// The list in the mime data, in text/uri-list form; empty when it offers none. An empty
+// clipboard has no mime data at all.
+QByteArray offeredList(const QMimeData *mime)
+{
+    if (!mime)
+        return QByteArray();
+    if (mime->hasFormat(uriListType))
+        return mime->data(uriListType);
+    if (!mime->hasFormat(copiedFilesType))
+        return QByteArray();
+    const QByteArray copied = mime->data(copiedFilesType);
+    const qsizetype end = copied.indexOf('\n');
+    const QByteArray operation = copied.first(end < 0 ? copied.size() : end).trimmed();
+    return operation == "copy" || operation == "cut" ? copied.sliced(end < 0 ? copied.size() : end)
+                                                     : QByteArray();
+}
+
 } // namespace
+
+std::vector<std::string> offeredFilePaths(const QMimeData *mime)
+{
+    return localFilePaths(offeredList(mime));
+}
+
+bool offersFilePaths(const QMimeData *mime)
+{
+    const QByteArray list = offeredList(mime);
+    qsizetype end = -1;
+    for (int line = 0; line < linesToJudgeBy; ++line) {
+        end = list.indexOf('\n', end + 1);
+        if (end < 0)
+            break;
+    }
+    return !localFilePaths(end < 0 ? list : list.first(end)).empty();
+}
 
 // QUrl cannot be used: QUrl::toLocalFile() replaces bytes that are not UTF-8, and a name that
 // is not UTF-8 then names no file.

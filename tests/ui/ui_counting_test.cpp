@@ -2,11 +2,14 @@
 #include "pomvanedlg.h"
 #include "resource.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
@@ -78,6 +81,16 @@ public:
         return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
     }
 
+    // Triggers an entry of the window's menu by its text.
+    void trigger(const QString &text)
+    {
+        for (QAction *action : dlg.actions()) {
+            if (action->text() == text)
+                return action->trigger();
+        }
+        QFAIL(qPrintable("no menu entry " + text));
+    }
+
     bool barsShown() const { return fileBar->isVisible() && filesBar->isVisible(); }
     bool barsHidden() const { return fileBar->isHidden() && filesBar->isHidden(); }
 
@@ -103,6 +116,8 @@ private slots:
     void dragsWithoutLocalFilesAreRefused_data();
     void dragsWithoutLocalFilesAreRefused();
     void droppedFilesAreCounted();
+    void pastedAndChosenFilesAreCounted();
+    void enterClosesUnlessAButtonHasTheFocus();
     void barsShowWhileCountingAndResetClears();
     void selectionSurvivesChangingTotals();
     void tenThousandFilesInOneDrop();
@@ -173,6 +188,10 @@ void CountingTest::droppedFilesAreCounted()
     QTRY_VERIFY_WITH_TIMEOUT(window.barsHidden(), settleMs);
     QCOMPARE(window.characters->text(), "18");
     QCOMPARE(window.lines->text(), "4");
+    // The field may clip its text; the tooltip has all of it.
+    QCOMPARE(window.files->toolTip(), "3 (2 failed to open)");
+    window.trigger("Copy &Totals");
+    QCOMPARE(QApplication::clipboard()->text(), "files=3 failed=2 characters=18 lines=4");
 
     // Totals add up across drops until Reset. Shift proposes a move; it is taken as a copy.
     QVERIFY(window.drop(fileUri(spaced) + "\r\n", Qt::ShiftModifier));
@@ -184,6 +203,81 @@ void CountingTest::droppedFilesAreCounted()
     QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "0", settleMs);
     QCOMPARE(window.characters->text(), "0");
     QCOMPARE(window.lines->text(), "0");
+}
+
+void CountingTest::pastedAndChosenFilesAreCounted()
+{
+    const QByteArray a = dir.filePath("paste-a").toUtf8();
+    const QByteArray b = dir.filePath("paste-b").toUtf8();
+    QVERIFY(writeFile(a, "1\n")); // 2 characters, 1 line
+    QVERIFY(writeFile(b, "22\n22\n")); // 6, 2
+    Window window;
+    QVERIFY(QTest::qWaitForWindowActive(&window.dlg));
+    window.lines->setFocus();
+
+    // Text that is no list of files adds nothing.
+    QApplication::clipboard()->setText(QString::fromUtf8(fileUri(a)));
+    QTest::keyClick(window.lines, Qt::Key_V, Qt::ControlModifier);
+    // The file managers' own form; "cut" too only reads the files.
+    auto *copied = new QMimeData;
+    copied->setData("x-special/gnome-copied-files", "cut\n" + fileUri(b) + "\n" + fileUri(a));
+    QApplication::clipboard()->setMimeData(copied);
+    QTest::keyClick(window.lines, Qt::Key_V, Qt::ControlModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "2", settleMs);
+    QCOMPARE(window.characters->text(), "8");
+    auto *list = new QMimeData;
+    list->setData("text/uri-list", fileUri(a) + "\r\n");
+    QApplication::clipboard()->setMimeData(list);
+    window.trigger("&Paste Files");
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "3", settleMs);
+    QCOMPARE(window.lines->text(), "4");
+
+    // Ctrl+O: the chosen files are added, and Enter that takes them leaves the window open.
+    // Watches for the chooser, which opens in a loop of its own, with the focus in its name field.
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, &window.dlg, [&] {
+        auto *chooser = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        auto *name = chooser ? qobject_cast<QLineEdit *>(chooser->focusWidget()) : nullptr;
+        if (!name || !chooser->isVisible())
+            return;
+        watch.stop();
+        name->setText("\"paste-b\" \"paste-a\"");
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    watch.start(10);
+    // The chooser opens in the current folder.
+    const QString folder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QTest::keyClick(window.lines, Qt::Key_O, Qt::ControlModifier);
+    QDir::setCurrent(folder);
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "5", settleMs);
+    QCOMPARE(window.characters->text(), "18");
+    QVERIFY(window.dlg.isVisible());
+}
+
+// Enter in a field is the dialog's OK, Close here; on a focused button it presses that button.
+void CountingTest::enterClosesUnlessAButtonHasTheFocus()
+{
+    const QByteArray small = dir.filePath("enter").toUtf8();
+    QVERIFY(writeFile(small, "a\n"));
+    Window window;
+    QVERIFY(window.drop(fileUri(small) + "\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "1", settleMs);
+
+    auto *reset = qobject_cast<QPushButton *>(dialogItem(&window.dlg, IDC_RESET));
+    reset->setFocus();
+    QTest::keyClick(reset, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "0", settleMs);
+    QVERIFY(window.dlg.isVisible());
+
+    QVERIFY(window.drop(fileUri(small) + "\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "1", settleMs);
+    QTimer::singleShot(0, &window.dlg, [&window] {
+        window.lines->setFocus();
+        QTest::keyClick(window.lines, Qt::Key_Enter);
+    });
+    QCOMPARE(window.dlg.exec(), int(QDialog::Accepted));
+    QCOMPARE(window.files->text(), "1");
 }
 
 void CountingTest::barsShowWhileCountingAndResetClears()

@@ -1,9 +1,12 @@
 #include "aboutdlg.h"
+#include "appicon.h"
 #include "dialogtemplate.h"
 #include "pomvanedlg.h"
 #include "resource.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -114,7 +117,7 @@ private slots:
     void fieldTextKeepsSelection();
     void escapeAndCloseEndTheDialog();
     void contextMenuOpensAboutBox();
-    void fieldMenusOfferAboutToo();
+    void menuKeyOpensTheMenuAtTheFocus();
 };
 
 void DialogTest::mainDialogFollowsItsTemplate()
@@ -131,10 +134,15 @@ void DialogTest::mainDialogFollowsItsTemplate()
         QVERIFY(!bar->isTextVisible());
     }
 
-    // Each label names the field after it, for screen readers.
+    // Each label names the field after it, for screen readers; the bars say what they show.
     const QList<QWidget *> widgets = items(&dlg);
     for (const int i : { 0, 2, 4 })
         QCOMPARE(qobject_cast<QLabel *>(widgets[i])->buddy(), widgets[i + 1]);
+    const auto accessibleName = [&dlg](int id) {
+        return QAccessible::queryAccessibleInterface(dialogItem(&dlg, id))->text(QAccessible::Name);
+    };
+    QCOMPARE(accessibleName(IDC_FILE_PROGRESS), "Current file");
+    QCOMPARE(accessibleName(IDC_FILES_PROGRESS), "Dropped files");
 
     // Tab goes through the items in template order.
     QList<QWidget *> order;
@@ -164,8 +172,16 @@ void DialogTest::aboutBoxFollowsItsTemplate()
     QCOMPARE(about.windowTitle(), "About Pomvane");
     compareLayout(&about, aboutItems, QRect(0, 0, 218, 33));
     const auto *icon = qobject_cast<QLabel *>(items(&about).last());
-    QVERIFY(!icon->pixmap().isNull());
     QVERIFY(!about.windowIcon().isNull());
+
+    // The icon's own images, unscaled: the largest that fits its 37x35 item, at the item's
+    // pixel ratio. Scaled to the item they blur.
+    QCOMPARE(icon->size(), QSize(37, 35));
+    QCOMPARE(icon->pixmap().size(), QSize(32, 32));
+    const QPixmap twice = sharpPixmap(applicationIcon(), icon->size(), 2.0);
+    QCOMPARE(twice.size(), QSize(48, 48));
+    QCOMPARE(twice.devicePixelRatio(), 2.0);
+    QCOMPARE(sharpPixmap(applicationIcon(), QSize(8, 8), 1.0).size(), QSize(16, 16));
 }
 
 void DialogTest::windowIsFixedAndOnTop()
@@ -261,15 +277,20 @@ void DialogTest::contextMenuOpensAboutBox()
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
 
+    QApplication::clipboard()->setText("no files here");
     QStringList menuEntries;
+    bool pasteEnabled = true;
     QString aboutText;
     bool aboutWasModal = false;
     QTimer::singleShot(0, &dlg, [&] {
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         if (!menu)
             return;
-        for (const QAction *action : menu->actions())
+        for (const QAction *action : menu->actions()) {
             menuEntries.append(action->isSeparator() ? "-" : action->text());
+            if (action->text() == "&Paste Files")
+                pasteEnabled = action->isEnabled();
+        }
         QTimer::singleShot(0, &dlg, [&] {
             auto *about = qobject_cast<CAboutDlg *>(QApplication::activeModalWidget());
             if (!about)
@@ -286,7 +307,9 @@ void DialogTest::contextMenuOpensAboutBox()
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, pos, dlg.mapToGlobal(pos));
     QApplication::sendEvent(&dlg, &rightClick);
 
-    QCOMPARE(menuEntries, QStringList({ "-", "&About Pomvane..." }));
+    QCOMPARE(menuEntries,
+             QStringList({ "&Add Files...", "&Paste Files", "Copy &Totals", "-", "&About Pomvane..." }));
+    QVERIFY(!pasteEnabled);
     QVERIFY(aboutWasModal);
     QCOMPARE(aboutText, "Pomvane Version 1.0.7");
     QVERIFY(dlg.findChildren<CAboutDlg *>().isEmpty());
@@ -294,27 +317,41 @@ void DialogTest::contextMenuOpensAboutBox()
     QVERIFY(dlg.isVisible());
 }
 
-void DialogTest::fieldMenusOfferAboutToo()
+// Shift+F10, as on Windows, opens the menu at the focused widget: a field's own menu, with the
+// window's entries added, or the window's menu at a button.
+void DialogTest::menuKeyOpensTheMenuAtTheFocus()
 {
+    // An empty clipboard, which has no data at all to look at for files.
+    QApplication::clipboard()->clear();
     CPomvaneDlg dlg;
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    QWidget *lines = dialogItem(&dlg, IDC_LINES);
 
-    QStringList lastEntries;
-    QTimer::singleShot(0, &dlg, [&] {
-        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        const QList<QAction *> actions = menu->actions();
-        for (const QAction *action : actions.sliced(actions.size() - 2))
-            lastEntries.append(action->isSeparator() ? "-" : action->text());
-        menu->close();
-    });
-    // Shift+F10 or the Menu key while the field has the focus.
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(2, 2), lines->mapToGlobal(QPoint(2, 2)));
-    QApplication::sendEvent(lines, &key);
-    QCOMPARE(lastEntries, QStringList({ "-", "&About Pomvane..." }));
+    for (const int id : { IDC_RESET, IDC_LINES }) {
+        QWidget *target = dialogItem(&dlg, id);
+        target->setFocus();
+        QStringList entries;
+        QPoint menuCorner;
+        // Watches for the menu, which opens in a loop of its own.
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, &dlg, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (const QAction *action : menu->actions())
+                entries.append(action->isSeparator() ? "-" : action->text());
+            menuCorner = menu->pos();
+            menu->close();
+        });
+        watch.start(10);
+        QTest::keyClick(target, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY2(!entries.isEmpty(), "no menu opened");
+        QCOMPARE(entries.sliced(entries.size() - 5),
+                 QStringList({ "&Add Files...", "&Paste Files", "Copy &Totals", "-", "&About Pomvane..." }));
+        QCOMPARE(entries.first().startsWith("&Copy"), id == IDC_LINES); // the field's own entries
+        const QRect targetRect(target->mapToGlobal(QPoint(0, 0)), target->size());
+        QVERIFY2(targetRect.contains(menuCorner), qPrintable(QString::number(id)));
+    }
 }
 
 QTEST_MAIN(DialogTest)

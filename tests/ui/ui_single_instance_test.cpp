@@ -1,0 +1,184 @@
+#include "handovermessage.h"
+#include "singleinstance.h"
+
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+using Paths = std::vector<std::string>;
+Q_DECLARE_METATYPE(Paths)
+
+namespace {
+
+// Leaves a socket file with nobody listening behind it, as a window that crashed does.
+bool makeStaleSocket(const QByteArray &path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
+} // namespace
+
+// A window (the server, here in the test) and later starts (the real program, or a raw socket).
+class SingleInstanceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void laterStartsHandTheirFilesOver();
+    void staleSocketIsReplaced();
+    void badPeersAreRefused_data();
+    void badPeersAreRefused();
+
+private:
+    // Runs the program as a later start would; its exit status.
+    int start(const QStringList &arguments);
+    // Sends raw bytes as a peer; true when the window answered that it took them.
+    bool send(const QByteArray &bytes);
+
+    QTemporaryDir runtimeDir;
+    QTemporaryDir workDir;
+    QString socketPath;
+};
+
+void SingleInstanceTest::init()
+{
+    QVERIFY(runtimeDir.isValid() && workDir.isValid());
+    // The program finds the window's socket through these; no display is opened.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    qputenv("DISPLAY", ":handover-test");
+    qunsetenv("WAYLAND_DISPLAY");
+    socketPath = SingleInstance::defaultSocketPath();
+    QVERIFY(socketPath.startsWith(runtimeDir.path() + '/'));
+}
+
+int SingleInstanceTest::start(const QStringList &arguments)
+{
+    const QString program = qEnvironmentVariable("POMVANE");
+    if (program.isEmpty())
+        qFatal("POMVANE must name the program to test");
+    QProcess process;
+    process.setWorkingDirectory(workDir.path());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    // The window's event loop must run while the start waits for its answer.
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000))
+        return -1;
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+bool SingleInstanceTest::send(const QByteArray &bytes)
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketPath);
+    if (!QTest::qWaitFor([&] { return socket.state() == QLocalSocket::ConnectedState; }, 5000))
+        return false;
+    socket.write(bytes);
+    // A peer that stops half-way closes its side.
+    if (bytes.size() < handover::headerSize)
+        socket.disconnectFromServer();
+    const bool answered = QTest::qWaitFor(
+            [&] { return socket.bytesAvailable() > 0 || socket.state() == QLocalSocket::UnconnectedState; }, 30000);
+    return answered && socket.read(1) == QByteArray(1, handover::accepted);
+}
+
+void SingleInstanceTest::laterStartsHandTheirFilesOver()
+{
+    SingleInstance window(socketPath);
+    QString error;
+    QVERIFY2(window.listen(&error), qPrintable(error));
+    QSignalSpy received(&window, &SingleInstance::filesReceived);
+
+    // Relative names are made absolute against the start's folder; a name after -- may start
+    // with a dash; bytes that are not UTF-8 arrive unchanged.
+    const QByteArray folder = QFile::encodeName(workDir.path());
+    const QString latin1 = QFile::decodeName("caf\xe9");
+    QCOMPARE(start({ "b.txt", "/tmp/a", "--", "-reverse", latin1 }), 0);
+    QCOMPARE(received.size(), 1);
+    const Paths expected{ folder.toStdString() + "/b.txt", "/tmp/a", folder.toStdString() + "/-reverse",
+                          (folder + "/" + QFile::encodeName(latin1)).toStdString() };
+    QCOMPARE(received[0][0].value<Paths>(), expected);
+
+    // No files: the window is asked to come to the front.
+    QCOMPARE(start({}), 0);
+    QCOMPARE(received.size(), 2);
+    QVERIFY(received[1][0].value<Paths>().empty());
+}
+
+void SingleInstanceTest::staleSocketIsReplaced()
+{
+    QVERIFY(makeStaleSocket(QFile::encodeName(socketPath)));
+    SingleInstance first(socketPath);
+    QString error;
+    QCOMPARE(first.handOver(Paths{ "/tmp/a" }, &error), SingleInstance::NoWindow);
+    QVERIFY2(first.listen(&error), qPrintable(error));
+    QSignalSpy received(&first, &SingleInstance::filesReceived);
+    QCOMPARE(start({ "/tmp/b" }), 0);
+    QCOMPARE(received.size(), 1);
+}
+
+void SingleInstanceTest::badPeersAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<bool>("otherUser");
+
+    const Paths paths{ "/tmp/a", "/tmp/b" };
+    const QByteArray good = handover::encode(paths);
+    QByteArray badMagic = good;
+    badMagic[0] = 'P';
+    QByteArray oversized = good.first(8);
+    oversized += QByteArray::fromHex("7fffffff");
+    QByteArray countTooHigh = good;
+    countTooHigh[handover::headerSize + 3] = 3;
+    QByteArray lengthTooLong = good;
+    lengthTooLong[handover::headerSize + 7] = char(200);
+    QByteArray withNul = good;
+    withNul[handover::headerSize + 8 + 4] = '\0';
+
+    QTest::newRow("bad magic") << badMagic << false;
+    QTest::newRow("oversized") << oversized << false;
+    QTest::newRow("count too high") << countTooHigh << false;
+    QTest::newRow("length past the end") << lengthTooLong << false;
+    QTest::newRow("NUL in a path") << withNul << false;
+    QTest::newRow("bytes after the message") << good + "x" << false;
+    QTest::newRow("cut short") << good.first(5) << false;
+    QTest::newRow("another user") << good << true;
+}
+
+void SingleInstanceTest::badPeersAreRefused()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(bool, otherUser);
+    SingleInstance window(socketPath);
+    QString error;
+    QVERIFY2(window.listen(&error), qPrintable(error));
+    if (otherUser)
+        window.setPeerUserId(uint(::geteuid()) + 1);
+    QSignalSpy received(&window, &SingleInstance::filesReceived);
+
+    QVERIFY(!send(message));
+    QCOMPARE(received.size(), 0);
+
+    // The window still serves good peers afterwards.
+    window.setPeerUserId(uint(::geteuid()));
+    QVERIFY(send(handover::encode(Paths{ "/tmp/c" })));
+    QCOMPARE(received.size(), 1);
+    QCOMPARE(received[0][0].value<Paths>(), Paths{ "/tmp/c" });
+}
+
+QTEST_GUILESS_MAIN(SingleInstanceTest)
+#include "ui_single_instance_test.moc"
