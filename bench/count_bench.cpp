@@ -2,6 +2,7 @@
 //   count_file     one cached file, counted directly on the calling thread (bytes per second)
 //   add_file       queueing 100,000 paths while the worker processes them
 //   add_file_drained  the same, timed until the worker has processed every path
+//   add_files      the same 100,000 paths handed over in one call, as a drop does (queued, drained)
 //   line_feeds     1 GiB of counting in a 128 KiB buffer: a kernel call per 1 KiB block, as the
 //                  worker did, against the fused loop that checks the state and stores the
 //                  position every 1 KiB itself (milliseconds per GiB)
@@ -119,15 +120,19 @@ void wait_until_idle(engine& counter)
         std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 
-// Times queueing the paths alone (as a drop does) or until every one has been processed.
-void add_file(benchmark::State& run, bool until_drained)
+// Times queueing the paths alone or until every one has been processed, one call per path
+// or one call for the list.
+void add_paths(benchmark::State& run, bool as_list, bool until_drained)
 {
     const std::vector<std::string> paths = missing_paths(static_cast<std::size_t>(run.range(0)));
     for (auto _ : run) {
         engine counter;
         const auto start = std::chrono::steady_clock::now();
-        for (const std::string& path : paths)
-            counter.add_file(path);
+        if (as_list)
+            counter.add_files(paths);
+        else
+            for (const std::string& path : paths)
+                counter.add_file(path);
         if (until_drained)
             wait_until_idle(counter);
         const auto end = std::chrono::steady_clock::now();
@@ -140,8 +145,12 @@ void add_file(benchmark::State& run, bool until_drained)
     }
     run.SetItemsProcessed(static_cast<std::int64_t>(run.iterations()) * run.range(0));
 }
+void add_file(benchmark::State& run, bool until_drained) { add_paths(run, false, until_drained); }
+void add_files(benchmark::State& run, bool until_drained) { add_paths(run, true, until_drained); }
 BENCHMARK_CAPTURE(add_file, queued, false)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(add_file, drained, true)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(add_files, queued, false)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(add_files, drained, true)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // A 128 KiB buffer counted over and over, 1 GiB per iteration: the buffer stays in L2, as the
 // worker's read buffer does, so this is the counting alone.

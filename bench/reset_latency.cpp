@@ -1,8 +1,11 @@
-// reset_latency FILE [TRIES]: how long reset() takes, from its call to its return, while the
-// worker counts FILE (a large file: it must still be counting when reset() comes).
-// Each try resets at another point of the file. Prints the median and the maximum.
+// reset_latency [--cold] FILE [TRIES]: how long reset() takes, from its call to its return,
+// while the worker counts FILE (a large file: it must still be counting when reset() comes).
+// Each try resets at another point of the file. Prints the median and the maximum. With
+// --cold, the file's data is taken out of the page cache before each try (and checked gone),
+// so that the worker waits on the disk when the reset comes.
 
 #include "engine/engine.h"
+#include "page_cache.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,12 +27,29 @@ public:
     std::uint64_t position() const { return file_position.load(std::memory_order_relaxed); }
 };
 
+// Takes the file out of the page cache; false, with a message, when pages stay.
+bool evict(const std::string& path, std::uint64_t size)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool gone = fd >= 0 && page_cache::drop(fd, size) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!gone)
+        std::fprintf(stderr, "reset_latency: cannot take %s out of the page cache\n", path.c_str());
+    return gone;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const bool cold = argc > 1 && std::string(argv[1]) == "--cold";
+    if (cold) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: reset_latency FILE [TRIES]\n");
+        std::fprintf(stderr, "usage: reset_latency [--cold] FILE [TRIES]\n");
         return 2;
     }
     const std::string path = argv[1];
@@ -39,12 +61,16 @@ int main(int argc, char** argv)
     }
     const auto size = static_cast<std::uint64_t>(status.st_size);
 
+    if (cold)
+        ::sync(); // dirty pages would stay cached
     watched_engine counter;
     std::vector<double> latencies;
     int missed = 0;
     while (static_cast<int>(latencies.size()) < tries) {
         // Stop points spread from 5% to 90% of the file.
         const std::uint64_t target = size / 20 + size * (latencies.size() % 18) / 20;
+        if (cold && !evict(path, size))
+            return 1;
         counter.add_file(path);
         while (counter.is_running() && counter.position() < target)
             std::this_thread::yield();
@@ -71,6 +97,6 @@ int main(int argc, char** argv)
     std::sort(latencies.begin(), latencies.end());
     const std::size_t n = latencies.size();
     const double median = n % 2 ? latencies[n / 2] : (latencies[n / 2 - 1] + latencies[n / 2]) / 2;
-    std::printf("reset_latency tries=%zu median_ms=%.3f max_ms=%.3f\n", n, median, latencies.back());
+    std::printf("reset_latency%s tries=%zu median_ms=%.3f max_ms=%.3f\n", cold ? " cold" : "", n, median, latencies.back());
     return 0;
 }
