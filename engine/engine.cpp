@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <deque>
 #include <iterator>
 #include <memory>
+#include <vector>
 
 engine::~engine()
 {
@@ -42,25 +44,76 @@ void engine::run()
         char bytes[4096];
     };
     const std::unique_ptr<page[]> buffer(new page[read_size / sizeof(page)]);
+    // Files opened ahead, the worker's own too. When not empty, the first is the cursor's
+    // entry and the last is last_ahead's; one that failed to open stays closed, in its place.
+    std::deque<input_file> ahead;
+    std::list<std::string>::iterator last_ahead;
+    bool prefetching = prefetch_from_the_start;
+
     for (;;) {
         std::string path;
+        std::vector<std::string> to_open;
+        bool leaving = false;
         {
             const std::lock_guard<lib::lockable> guard(*this);
-            if (state != running)
-                return;
-            if (cursor == queue.end()) {
-                clear_batch();
-                return;
+            if (state != running) {
+                leaving = true;
+            } else if (cursor == queue.end()) {
+                clear_batch(); // ahead is empty: its entries are never behind the cursor
+                leaving = true;
+            } else {
+                if (ahead.empty())
+                    path = *cursor; // a copy: a worker let go may be opening it after a reset
+                if (prefetching) {
+                    const std::size_t held = ahead.empty() ? 0 : ahead.size() - 1;
+                    auto next = std::next(ahead.empty() ? cursor : last_ahead);
+                    for (; next != queue.end() && held + to_open.size() < open_ahead; ++next) {
+                        to_open.push_back(*next);
+                        last_ahead = next;
+                    }
+                }
             }
-            path = *cursor; // a copy: a worker let go may be opening it after a reset
         }
+        if (leaving) {
+            unattended([&]() noexcept { ahead.clear(); }); // closing may block like reading
+            return;
+        }
+
+        input_file file;
+        const bool from_ahead = !ahead.empty();
+        if (from_ahead) {
+            file = std::move(ahead.front());
+            ahead.pop_front();
+        }
+        for (const std::string& next : to_open) {
+            if (state != running)
+                break; // the state is looked at between opens as between blocks
+            input_file& opening = ahead.emplace_back();
+            unattended([&]() noexcept {
+                if (opening.open(next))
+                    opening.advise_willneed(prefetch_bytes);
+            });
+        }
+
         std::uint64_t characters = 0;
         std::uint64_t lines = 0;
-        const bool opened = count_file(path, buffer[0].bytes, characters, lines);
+        bool missed_cache = false;
+        bool opened;
+        if (from_ahead) {
+            opened = count_opened(file, buffer[0].bytes, nullptr, characters, lines);
+        } else {
+            file_size = 0;
+            file_position = 0;
+            opened = unattended([&]() noexcept { return file.open(path); })
+                     && count_opened(file, buffer[0].bytes, prefetching ? nullptr : &missed_cache, characters,
+                                     lines);
+        }
+        prefetching = prefetching || missed_cache;
 
         const std::lock_guard<lib::lockable> guard(*this);
         ++cursor;
         ++processed;
+        files_opened_ahead += from_ahead ? 1 : 0;
         if (opened) {
             total_lines += lines;
             total_characters += characters;

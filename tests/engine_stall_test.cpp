@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <string>
@@ -21,10 +22,16 @@ namespace {
 
 class probe : public engine {
 public:
+    explicit probe(bool open_ahead_at_once = false) { prefetch_from_the_start = open_ahead_at_once; }
     std::uint64_t let_go()
     {
         const std::lock_guard<lib::lockable> guard(*this);
         return workers_let_go;
+    }
+    std::uint64_t opened_ahead()
+    {
+        const std::lock_guard<lib::lockable> guard(*this);
+        return files_opened_ahead;
     }
 };
 
@@ -139,6 +146,89 @@ TEST_F(StalledReads, ASlowButAnsweringFileIsStillWaitedFor)
     EXPECT_TRUE(left_behind_worker_ends());
     const engine::snapshot zero = counter.totals();
     EXPECT_EQ(zero.files_counted + zero.total_characters + zero.total_lines, 0u);
+}
+
+// Files on the ordinary disk, beside the stalling mount.
+class scratch_files {
+public:
+    scratch_files()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pomvane-ahead-XXXXXX").string();
+        root = mkdtemp(pattern.data());
+    }
+    ~scratch_files() { std::filesystem::remove_all(root); }
+    std::string write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(root / name, std::ios::binary) << bytes;
+        return (root / name).string();
+    }
+    std::string path(const std::string& name) const { return (root / name).string(); }
+
+private:
+    std::filesystem::path root;
+};
+
+TEST_F(StalledReads, FilesOpenedAheadCountWhatTheirDescriptorsReadAndFailInTheirPlace)
+{
+    mount();
+    if (!fs)
+        return;
+    scratch_files dir;
+    const std::vector<std::string> batch = {
+        fs->path("stall"),
+        dir.write("a", "one\n"),
+        dir.write("b", "two\ntwo\n"),   // deleted before its turn
+        dir.write("c", "three\nthree"), // replaced before its turn
+        dir.path("missing"),
+        dir.write("d", "four\n"),
+    };
+    probe counter(true);
+    counter.add_files(batch);
+    ASSERT_TRUE(fs->wait_until_holding(30s)); // the files after "stall" are open by now
+    EXPECT_GE(descriptors_of_this_process(), descriptors + 4);
+    EXPECT_EQ(counter.totals().files_failed, 0u); // the missing one fails at its turn, not before
+
+    std::filesystem::remove(dir.path("b"));
+    dir.write("c.new", "a longer replacement\nof c\n");
+    std::filesystem::rename(dir.path("c.new"), dir.path("c"));
+    fs->release();
+    counter.wait();
+
+    const engine::snapshot totals = counter.totals();
+    EXPECT_EQ(totals.files_counted, 5u);
+    EXPECT_EQ(totals.files_failed, 1u);
+    EXPECT_EQ(totals.total_characters, stall_fs::file_size + 4 + 8 + 11 + 5);
+    EXPECT_EQ(totals.total_lines, lines_per_file + 1 + 2 + 2 + 1);
+    EXPECT_EQ(counter.opened_ahead(), 5u);
+    EXPECT_TRUE(left_behind_worker_ends()); // no descriptor left open
+}
+
+TEST_F(StalledReads, ResetAndDestructionCloseWhatWasOpenedAhead)
+{
+    mount(2ms);
+    if (!fs)
+        return;
+    scratch_files dir;
+    std::vector<std::string> batch(20, dir.write("f", "x\n"));
+
+    // Blocked in a read: let go, and closes everything once the read returns.
+    batch.front() = fs->path("stall");
+    probe blocked(true);
+    blocked.add_files(batch);
+    ASSERT_TRUE(fs->wait_until_holding(30s));
+    EXPECT_GE(descriptors_of_this_process(), descriptors + 19);
+    ASSERT_TRUE(returns_while_stalled([&] { blocked.reset(); }));
+    fs->release();
+    EXPECT_TRUE(left_behind_worker_ends());
+
+    // Reading slowly: waited for, and closes everything before the end of the wait.
+    batch.front() = fs->path("slow");
+    auto counter = std::make_unique<probe>(true);
+    counter->add_files(batch);
+    ASSERT_TRUE(eventually([&] { return counter->file_percent() > 0; }));
+    EXPECT_GE(descriptors_of_this_process(), descriptors + 19);
+    counter.reset();
+    EXPECT_TRUE(left_behind_worker_ends());
 }
 
 } // namespace

@@ -24,6 +24,7 @@
 #else
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -96,6 +97,7 @@ class engine_probe : public engine {
 public:
     using engine::file_position;
     using engine::file_size;
+    using engine::files_opened_ahead;
 
     struct result {
         bool opened;
@@ -315,6 +317,67 @@ TEST(CountFile, AFifoIsLookedAtButNeverOpened)
     ASSERT_EQ(::waitpid(writer, &status, 0), writer);
     reaped.status = status;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
+}
+
+std::size_t descriptors_of_this_process()
+{
+    const auto open = fs::directory_iterator("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(open), end(open)));
+}
+
+TEST(Engine, ColdFilesTurnOnOpeningAheadAndKeepOrderAndTotals)
+{
+    // In the working folder rather than /tmp, which may be kept in memory and never cold.
+    char pattern[] = "pomvane-cold-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const struct remover {
+        fs::path root;
+        ~remover() { fs::remove_all(root); }
+    } folder{fs::absolute(pattern)};
+
+    std::vector<std::string> batch;
+    std::uint64_t characters = 0;
+    std::uint64_t lines = 0;
+    int cold = 0;
+    for (int i = 0; i < 100; ++i) {
+        std::string bytes(static_cast<std::size_t>(1 + i * 997 % 20'000), 'x');
+        for (std::size_t at = 70; at < bytes.size(); at += 71)
+            bytes[at] = '\n';
+        characters += bytes.size();
+        lines += static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n')) + (bytes.back() != '\n');
+        batch.push_back((folder.root / ("f" + std::to_string(i))).string());
+        const int fd = ::open(batch.back().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        if (i % 3 != 0) { // two in three cold, the others cached: the batch mixes them
+            ::fsync(fd);
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+            void* map = ::mmap(nullptr, bytes.size(), PROT_READ, MAP_SHARED, fd, 0);
+            unsigned char resident = 1;
+            ::mincore(map, 1, &resident);
+            ::munmap(map, bytes.size());
+            cold += (resident & 1) == 0;
+        }
+        ::close(fd);
+    }
+    if (cold == 0) {
+        const char* why = "the working folder keeps its files in memory: no file can be made cold";
+        if (std::getenv("CI"))
+            FAIL() << why;
+        GTEST_SKIP() << why;
+    }
+
+    const std::size_t descriptors = descriptors_of_this_process();
+    engine_probe counter;
+    counter.add_files(batch);
+    counter.wait();
+    const engine::snapshot totals = counter.totals();
+    EXPECT_EQ(totals.files_counted, batch.size());
+    EXPECT_EQ(totals.files_failed, 0u);
+    EXPECT_EQ(totals.total_characters, characters);
+    EXPECT_EQ(totals.total_lines, lines);
+    EXPECT_GT(counter.files_opened_ahead, 0u); // the first cold file turned opening ahead on
+    EXPECT_EQ(counter.file_size, fs::file_size(batch.back())); // the last file came last
+    EXPECT_EQ(descriptors_of_this_process(), descriptors);
 }
 #endif
 
