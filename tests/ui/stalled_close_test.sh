@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
 # The real program under Xvfb, counting a file whose read never returns (on a FUSE mount
 # served by stallfs): Escape must end it within half a second, with status 0.
-#   stalled_close_test.sh POMVANE STALLFS DRAG_HELPER
-# The file is dropped on the window by X drag and drop (DRAG_HELPER is
-# pomvane-screenshot-helper). Linux kernels keep a process whose thread waits on a FUSE
-# server from finishing its exit, so what must happen within the limit is what the program
+#   stalled_close_test.sh POMVANE STALLFS
+# The file is given on the command line. Linux kernels keep a process whose thread waits on
+# a FUSE server from finishing its exit, so what must happen within the limit is what the program
 # does itself: its window goes and its main thread ends. The rest follows once the test ends
 # the stall. Needs root for the mount; exits 77 (skipped) without /dev/fuse, but fails in CI.
 set -uo pipefail
 
 if [ "${1:-}" != --under-xvfb ]; then
-    [ $# -eq 3 ] || { echo "usage: $0 POMVANE STALLFS DRAG_HELPER" >&2; exit 2; }
+    [ $# -eq 2 ] || { echo "usage: $0 POMVANE STALLFS" >&2; exit 2; }
     for tool in xvfb-run xdotool; do
         command -v "$tool" >/dev/null || { echo "stalled_close_test: $tool is missing" >&2; exit 2; }
     done
@@ -19,7 +18,6 @@ fi
 
 pomvane=$2
 stallfs=$3
-helper=$4
 scratch=$(mktemp -d)
 pids=()
 stallfs_pid=
@@ -48,28 +46,11 @@ if [ "${answer:-}" != ready ]; then
     exit 77
 fi
 
-window_of() {
-    timeout 30 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1
-}
-"$pomvane" &
+"$pomvane" --new-window "$scratch/mount/stall" &
 pid=$!
 pids+=("$pid")
-window=$(window_of "$pid")
+window=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" 2>/dev/null | head -n 1)
 [ -n "$window" ] || fail "$pomvane showed no window"
-
-"$helper" drag "$scratch/mount/stall" >"$scratch/drag.out" &
-pids+=($!)
-source=$(window_of "$!")
-[ -n "$source" ] || fail "the drag source showed no window"
-eval "$(xdotool getwindowgeometry --shell "$source")"
-from_x=$((X + WIDTH / 2)) from_y=$((Y + HEIGHT / 2))
-xdotool mousemove $from_x $from_y sleep 0.2 mousedown 1 sleep 0.2
-eval "$(xdotool getwindowgeometry --shell "$window")"
-to_x=$((X + WIDTH / 2)) to_y=$((Y + HEIGHT / 2))
-for step in $(seq 1 10); do
-    xdotool mousemove $((from_x + (to_x - from_x) * step / 10)) $((from_y + (to_y - from_y) * step / 10)) sleep 0.1
-done
-xdotool sleep 0.3 mouseup 1
 
 # The worker is blocked once one of the program's threads waits for the FUSE server.
 blocked=
@@ -80,7 +61,7 @@ for _ in $(seq 300); do
     fi
     sleep 0.1
 done
-[ -n "$blocked" ] || fail "no thread of the program came to wait on the stalled read (drop: $(cat "$scratch/drag.out"))"
+[ -n "$blocked" ] || fail "no thread of the program came to wait on the stalled read"
 
 # The main thread has ended once its task is a zombie or gone.
 main_ended() {
