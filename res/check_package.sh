@@ -63,13 +63,16 @@ check_tree() {
         check "$label: installed metainfo validates" appstreamcli validate --no-net "$metainfo"
     fi
 
-    # The menu starts the program by the Exec line; it must name the installed binary and,
-    # as the program takes no files on its command line, carry no field code.
+    # The menu starts the program by the Exec line; it must name the installed binary and
+    # take any number of files (%F), so that Open With and drops on a launcher hand them
+    # over. It claims no MIME types: Pomvane must never become the default for text files.
     local exec icon
     exec=$(sed -n 's/^Exec=//p' "$desktop")
     icon=$(sed -n 's/^Icon=//p' "$desktop")
-    check "$label: Exec line '$exec' is the bare installed binary" \
-        test "$exec" = pomvane -a -x "$root/bin/$exec"
+    check "$label: Exec line '$exec' is the installed binary with %F" \
+        test "$exec" = "pomvane %F" -a -x "$root/bin/${exec%% *}"
+    check "$label: desktop entry claims no MIME types" \
+        test -z "$(grep '^MimeType=' "$desktop")"
     check "$label: Icon '$icon' is the app id" test "$icon" = "$id"
 }
 
