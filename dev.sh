@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 packages=(
     cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core
     googletest libbenchmark-dev
-    xvfb xauth xdotool x11-utils desktop-file-utils appstream dpkg-dev file time
+    xvfb xauth xdotool xclip x11-utils desktop-file-utils appstream dpkg-dev file time
 )
 
 install_missing() {

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The real program under Xvfb, driven as a user would: files on the command line, a later
+# start handing its files to the running window, paste from another program, the menu on
+# Shift+F10 and on the Menu key, a socket left by a window that was killed, --new-window.
+# Totals are read back as a user would: "Copy Totals" from the menu, then the clipboard.
+#   hand_over_test.sh POMVANE
+# Needs xvfb, xauth, xdotool and xclip.
+set -uo pipefail
+
+if [ "${1:-}" != --under-xvfb ]; then
+    [ $# -eq 1 ] || { echo "usage: $0 POMVANE" >&2; exit 2; }
+    for tool in xvfb-run xdotool xclip; do
+        command -v "$tool" >/dev/null || { echo "hand_over_test: $tool is missing" >&2; exit 2; }
+    done
+    exec xvfb-run -a -s "-screen 0 640x480x24" "$0" --under-xvfb "$1"
+fi
+
+pomvane=$2
+export QT_QPA_PLATFORM=xcb
+unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE WAYLAND_DISPLAY
+scratch=$(mktemp -d)
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$scratch"' EXIT
+export XDG_RUNTIME_DIR=$scratch/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+cd "$scratch" || exit 1
+printf 'a\nb\n' >a        # 4 characters, 2 lines
+printf 'hello' >b         # 5, 1
+printf 'x\n' >./-dash     # 2, 1
+
+fail() { echo "hand_over_test: $*" >&2; exit 1; }
+
+# Starts the program in the background; its window's id in $window.
+open_window() {
+    local before
+    before=$(xdotool search --onlyvisible --name '^Pomvane$' 2>/dev/null | sort)
+    "$pomvane" "$@" &
+    pids+=($!)
+    for _ in $(seq 300); do   # 30 s: the machine may be busy
+        window=$(comm -13 <(echo "$before") <(xdotool search --onlyvisible --name '^Pomvane$' 2>/dev/null | sort) | head -n 1)
+        [ -n "$window" ] && return 0
+        sleep 0.1
+    done
+    kill -0 "${pids[-1]}" 2>/dev/null || fail "pomvane $* ended without showing a window"
+    fail "pomvane $* showed no window of its own: $(xdotool search --name '^Pomvane$' | tr '\n' ' ')"
+}
+
+# expect_totals WINDOW KEY TOTALS: KEY opens the menu at the focus, T picks Copy Totals, and
+# the clipboard must then read TOTALS (the window may still be counting: try for a while).
+expect_totals() {
+    local got=
+    # What a click on the window would do; its keys act only while it has the focus.
+    xdotool windowfocus "$1"
+    for _ in $(seq 20); do
+        echo none | xclip -selection clipboard -i
+        xdotool key --window "$1" "$2"
+        sleep 0.3
+        # Qt hands the window's keys to its open menu; without a window manager nothing
+        # gives the menu the focus.
+        xdotool key --window "$1" t
+        sleep 0.2
+        got=$(xclip -selection clipboard -o 2>/dev/null)
+        # No Escape to close a menu that missed the T: with no menu open it closes the window.
+        [ "$got" = "$3" ] && return 0
+    done
+    fail "after $2, Copy Totals gave '$got', expected '$3'"
+}
+
+# A later start exits 0 at once, having handed over its files.
+hand_over() {
+    timeout 20 "$pomvane" "$@" || fail "pomvane $* exited with status $? instead of handing over"
+}
+
+open_window a
+first=$window
+# Relative names, a name after -- that starts with a dash, in order, as one batch.
+hand_over b -- -dash
+expect_totals "$first" shift+F10 "files=3 failed=0 characters=11 lines=4"
+[ "$(xdotool search --onlyvisible --name '^Pomvane$' | wc -l)" -eq 1 ] || fail "a second window opened"
+hand_over   # no files: raises the window
+
+# Files copied in a file manager, pasted with Ctrl+V.
+printf 'copy\nfile://%s/a' "$scratch" | xclip -selection clipboard -t x-special/gnome-copied-files -i
+xdotool key --window "$first" ctrl+v
+expect_totals "$first" Menu "files=4 failed=0 characters=15 lines=6"
+
+# A window killed outright leaves its socket behind; the next start replaces it.
+kill -KILL "${pids[0]}"
+wait "${pids[0]}" 2>/dev/null
+open_window b
+second=$window
+expect_totals "$second" shift+F10 "files=1 failed=0 characters=5 lines=1"
+
+# --new-window opens one more window, which takes no files from later starts.
+open_window --new-window -- -dash
+expect_totals "$window" shift+F10 "files=1 failed=0 characters=2 lines=1"
+hand_over a
+expect_totals "$second" shift+F10 "files=2 failed=0 characters=9 lines=3"
+expect_totals "$window" shift+F10 "files=1 failed=0 characters=2 lines=1"
+echo "hand_over_test: files handed over, pasted and counted once; stale socket replaced"
