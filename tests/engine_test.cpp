@@ -537,6 +537,22 @@ TEST(Engine, NoFileIsLostWhileTheWorkerIsLeaving)
     EXPECT_EQ(counter.totals().total_lines, rounds);
 }
 
+TEST(Engine, AWholeDropIsOneBatchEvenWhenItsFirstFileIsDoneAtOnce)
+{
+    // Queued one by one, the worker could finish the small first file and close the batch
+    // before the rest arrived; the rest would then be a new batch at 0 %.
+    scratch_dir dir;
+    const std::vector<std::string> drop = {dir.write("small", "a\n"), dir.sparse("huge", 64ull << 30),
+                                           dir.write("last", "b\n")};
+    engine counter;
+    for (int round = 0; round < 200; ++round) {
+        counter.add_files(drop);
+        ASSERT_TRUE(eventually([&] { return counter.totals().files_counted == 1; }));
+        ASSERT_EQ(counter.files_percent(), 33u) << "round " << round;
+        counter.reset();
+    }
+}
+
 TEST(Engine, ThreadsAddingAtOnceCountEveryFileExactlyOnce)
 {
     scratch_dir dir;
