@@ -70,7 +70,7 @@ std::optional<int> CommandLine::parse(int argc, char *argv[])
     wantsNewWindow = parser.isSet(newWindow);
 
     std::error_code error;
-    const std::string folder = std::filesystem::current_path(error).native();
+    const std::string folder = std::filesystem::current_path(error).string();
     for (const QString &argument : parser.positionalArguments()) {
         const QByteArray bytes = argument.toLatin1();
         const std::string path(bytes.constData(), bytes.size());

@@ -101,7 +101,7 @@ CPomvaneDlg::~CPomvaneDlg()
 // their keys work wherever the focus is.
 void CPomvaneDlg::createMenu()
 {
-    QAction *add = systemMenu->addAction(tr("&Add Files..."), this, &CPomvaneDlg::chooseFiles);
+    QAction *add = systemMenu->addAction(tr("Add &Files..."), this, &CPomvaneDlg::chooseFiles);
     add->setShortcuts(QKeySequence::Open);
     pasteAction = systemMenu->addAction(tr("&Paste Files"), this, &CPomvaneDlg::pasteFiles);
     pasteAction->setShortcuts(QKeySequence::Paste);
