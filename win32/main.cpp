@@ -1,7 +1,8 @@
 // Pomvane on Windows: the main dialog, straight from its template, on the same engine as the
 // Qt window.
 #include "main_dialog.h"
-#include "paths.h"
+
+#include "engine/command_line.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -12,5 +13,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     // A GUI program has no console to explain a failure in; its exit status tells.
-    return run_main_dialog(instance, command_line_paths()) ? 0 : 1;
+    return run_main_dialog(instance, command_line_arguments(0, nullptr)) ? 0 : 1;
 }

@@ -3,6 +3,8 @@
 #include "field_text.h"
 #include "paths.h"
 
+#include "engine/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -101,5 +103,5 @@ TEST(Paths, AnUnpairedSurrogateBecomesTheEmptyPath)
 {
     // The empty path fails to open; U+FFFD in its place could name another, existing file.
     const std::wstring name{L'a', static_cast<wchar_t>(0xD800), L'b'};
-    EXPECT_EQ(to_utf8(name), "");
+    EXPECT_EQ(utf8_path(name), "");
 }
