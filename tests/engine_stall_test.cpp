@@ -138,14 +138,21 @@ TEST_F(StalledReads, ASlowButAnsweringFileIsStillWaitedFor)
     mount(2ms);
     if (!fs)
         return;
+    // Its reads take 2 ms, far below the grace; but a loaded machine (sanitizers, parallel
+    // tests) can stretch one past it now and then, so one try in five must be waited for.
     probe counter;
-    counter.add_file(fs->path("slow"));
-    ASSERT_TRUE(eventually([&] { return counter.file_percent() > 0; }));
-    counter.reset();
-    EXPECT_EQ(counter.let_go(), 0u); // it saw the stop after its read and ended
-    EXPECT_TRUE(left_behind_worker_ends());
-    const engine::snapshot zero = counter.totals();
-    EXPECT_EQ(zero.files_counted + zero.total_characters + zero.total_lines, 0u);
+    bool waited = false;
+    for (int attempt = 0; attempt < 5 && !waited; ++attempt) {
+        const std::uint64_t let_go_before = counter.let_go();
+        counter.add_file(fs->path("slow"));
+        ASSERT_TRUE(eventually([&] { return counter.file_percent() > 0; }));
+        counter.reset();
+        waited = counter.let_go() == let_go_before; // it saw the stop after its read and ended
+        EXPECT_TRUE(left_behind_worker_ends());
+        const engine::snapshot zero = counter.totals();
+        EXPECT_EQ(zero.files_counted + zero.total_characters + zero.total_lines, 0u);
+    }
+    EXPECT_TRUE(waited);
 }
 
 // Files on the ordinary disk, beside the stalling mount.
