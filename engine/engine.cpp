@@ -7,6 +7,26 @@
 #include <memory>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+// How many files the worker may hold open ahead: open_ahead, but never more than an eighth
+// of what the process may open, so that the owner's own files still open.
+std::size_t ahead_limit(std::size_t wanted)
+{
+#ifndef _WIN32
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        return std::min<std::size_t>(wanted, limit.rlim_cur / 8);
+#endif
+    return wanted;
+}
+
+} // namespace
+
 engine::~engine()
 {
     stop_within(grace);
@@ -49,6 +69,7 @@ void engine::run()
     std::deque<input_file> ahead;
     std::list<std::string>::iterator last_ahead;
     bool prefetching = prefetch_from_the_start;
+    const std::size_t depth = ahead_limit(open_ahead);
 
     for (;;) {
         std::string path;
@@ -67,7 +88,7 @@ void engine::run()
                 if (prefetching) {
                     const std::size_t held = ahead.empty() ? 0 : ahead.size() - 1;
                     auto next = std::next(ahead.empty() ? cursor : last_ahead);
-                    for (; next != queue.end() && held + to_open.size() < open_ahead; ++next) {
+                    for (; next != queue.end() && held + to_open.size() < depth; ++next) {
                         to_open.push_back(*next);
                         last_ahead = next;
                     }

@@ -69,7 +69,7 @@ protected:
     static constexpr std::chrono::milliseconds grace{20};
     // Once a file's first read misses the page cache, the worker keeps this many of the
     // files queued after it open and asks for the first prefetch_bytes of each, so that the
-    // disk serves many at once. Far below any descriptor limit.
+    // disk serves many at once; fewer where the process may open few files.
     static constexpr std::size_t open_ahead = 32;
     static constexpr std::uint64_t prefetch_bytes = 256 * 1024;
 
