@@ -50,10 +50,11 @@ public:
     void start();
     // Never called while holding the lock: the worker takes it to end.
     void stop(bool wait_for_end);
-    // The cooperative stop, waiting at most `grace` for the worker's end. A worker still
-    // inside an unattended() call then is let go, and the state reads finished at once, so
-    // that a new worker can start. Returns false when it let a worker go. Never called while
-    // holding the lock, nor on the worker.
+    // The cooperative stop, then a wait for the worker's end. A worker found inside an
+    // unattended() call once `grace` has passed is let go, and the state reads finished at
+    // once, so that a new worker can start; between such calls it is waited for, as by
+    // stop(true). Returns false when it let a worker go. Never called while holding the
+    // lock, nor on the worker.
     bool stop_within(std::chrono::milliseconds grace);
     void cancel_self();
 
