@@ -1,5 +1,6 @@
 #include "urilist.h"
 
+#include <QMimeData>
 #include <QSysInfo>
 #include <QTest>
 
@@ -14,6 +15,7 @@ private slots:
     void oneUri_data();
     void oneUri();
     void machineHostNameIsLocal();
+    void offeredFiles();
 };
 
 void UriListTest::listKeepsOrderAndSkipsWhatIsNotALocalFile()
@@ -69,6 +71,31 @@ void UriListTest::machineHostNameIsLocal()
     if (host.isEmpty())
         QSKIP("this machine has no host name");
     QCOMPARE(localFilePaths("file://" + host + "/tmp/a\r\n"), Paths{ "/tmp/a" });
+}
+
+// What a drag or the clipboard offers: a uri-list, or the file managers' copied-files form,
+// whose first line must say copy or cut. A drag is judged by the first lines of its list.
+void UriListTest::offeredFiles()
+{
+    QMimeData copied;
+    copied.setData("x-special/gnome-copied-files", "copy\nfile:///tmp/b\nfile:///tmp/a");
+    QCOMPARE(offeredFilePaths(&copied), (Paths{ "/tmp/b", "/tmp/a" }));
+    QMimeData unknown;
+    unknown.setData("x-special/gnome-copied-files", "link\nfile:///tmp/b");
+    QVERIFY(offeredFilePaths(&unknown).empty());
+    QVERIFY(!offersFilePaths(&unknown));
+    QVERIFY(!offersFilePaths(nullptr));
+
+    QByteArray list;
+    for (int i = 0; i < 16; ++i)
+        list += "https://example.com/" + QByteArray::number(i) + "\r\n";
+    QMimeData late;
+    late.setData("text/uri-list", list + "file:///tmp/late\r\n");
+    QVERIFY(!offersFilePaths(&late));
+    QCOMPARE(offeredFilePaths(&late), Paths{ "/tmp/late" });
+    QMimeData early;
+    early.setData("text/uri-list", "file:///tmp/early\r\n" + list);
+    QVERIFY(offersFilePaths(&early));
 }
 
 QTEST_GUILESS_MAIN(UriListTest)
