@@ -11,6 +11,8 @@ bool CPomvaneApp::InitInstance(const std::vector<std::string> &files, SingleInst
         QObject::connect(instance, &SingleInstance::filesReceived, &dlg,
                          [&dlg](const std::vector<std::string> &paths) {
                              if (paths.empty()) {
+                                 if (dlg.isMinimized())
+                                     dlg.showNormal();
                                  dlg.raise();
                                  dlg.activateWindow();
                              }
