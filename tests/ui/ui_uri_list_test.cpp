@@ -68,8 +68,11 @@ void UriListTest::oneUri()
 void UriListTest::machineHostNameIsLocal()
 {
     const QByteArray host = QSysInfo::machineHostName().toUtf8();
-    if (host.isEmpty())
+    if (host.isEmpty()) {
+        if (qEnvironmentVariableIsSet("CI"))
+            QFAIL("this machine has no host name");
         QSKIP("this machine has no host name");
+    }
     QCOMPARE(localFilePaths("file://" + host + "/tmp/a\r\n"), Paths{ "/tmp/a" });
 }
 
