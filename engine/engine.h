@@ -66,7 +66,7 @@ protected:
     static constexpr std::size_t read_size = 128 * 1024;
     // How long reset() and destruction wait for the worker to see a stop before they let it
     // go: far longer than a read that returns takes, far shorter than a person notices.
-    static constexpr std::chrono::milliseconds grace{20};
+    static constexpr std::chrono::milliseconds grace{10};
     // Once a file's first read misses the page cache, the worker keeps this many of the
     // files queued after it open and asks for the first prefetch_bytes of each, so that the
     // disk serves many at once; fewer where the process may open few files.

@@ -135,10 +135,10 @@ TEST_F(StalledReads, DestructionReturnsWhileTheReadIsHeld)
 
 TEST_F(StalledReads, ASlowButAnsweringFileIsStillWaitedFor)
 {
-    mount(2ms);
+    mount(1ms);
     if (!fs)
         return;
-    // Its reads take 2 ms, far below the grace; but a loaded machine (sanitizers, parallel
+    // Its reads take 1 ms, far below the grace; but a loaded machine (sanitizers, parallel
     // tests) can stretch one past it now and then, so one try in five must be waited for.
     probe counter;
     bool waited = false;
