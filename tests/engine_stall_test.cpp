@@ -4,6 +4,7 @@
 #include "engine/engine.h"
 #include "stall_fs.h"
 
+#include "engine_files.h"
 #include "eventually.h"
 
 #include <gtest/gtest.h>
@@ -41,27 +42,25 @@ std::size_t threads_of_this_process()
     return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 }
 
-std::size_t descriptors_of_this_process()
-{
-    const auto open = std::filesystem::directory_iterator("/proc/self/fd");
-    return static_cast<std::size_t>(std::distance(begin(open), end(open)));
-}
-
 constexpr std::uint64_t lines_per_file = stall_fs::file_size / 64;
 
 class StalledReads : public testing::Test {
 protected:
-    void mount(std::chrono::milliseconds slow_delay = 5ms)
+    // False when there is no mount: the test has then failed (in CI) or been skipped.
+    bool mount(std::chrono::milliseconds slow_delay = 5ms)
     {
         try {
             fs = std::make_unique<stall_fs>(slow_delay);
         } catch (const std::runtime_error& error) {
             if (std::getenv("CI"))
-                FAIL() << error.what();
-            GTEST_SKIP() << error.what();
+                ADD_FAILURE() << error.what();
+            else
+                [&] { GTEST_SKIP() << error.what(); }(); // the skip returns from the lambda only
+            return false;
         }
         baseline = threads_of_this_process();
         descriptors = descriptors_of_this_process();
+        return true;
     }
 
     // Runs call on a thread of its own and says whether it returned while the stall lasts;
@@ -91,8 +90,7 @@ protected:
 
 TEST_F(StalledReads, ResetReturnsAndTheNextBatchCountsExactlyWhileTheOldReadIsHeld)
 {
-    mount();
-    if (!fs)
+    if (!mount())
         return;
     probe counter;
     counter.add_file(fs->path("stall"));
@@ -109,11 +107,7 @@ TEST_F(StalledReads, ResetReturnsAndTheNextBatchCountsExactlyWhileTheOldReadIsHe
     ASSERT_TRUE(eventually([&] { return counter.files_percent() > 0; }));
     fs->release();
     counter.wait();
-    const engine::snapshot totals = counter.totals();
-    EXPECT_EQ(totals.files_counted, 3u);
-    EXPECT_EQ(totals.files_failed, 0u);
-    EXPECT_EQ(totals.total_characters, 3 * stall_fs::file_size);
-    EXPECT_EQ(totals.total_lines, 3 * lines_per_file);
+    EXPECT_EQ(totals_of(counter), (totals{3, 0, 3 * stall_fs::file_size, 3 * lines_per_file}));
     EXPECT_TRUE(left_behind_worker_ends());
     EXPECT_EQ(counter.totals().total_characters, 3 * stall_fs::file_size);
     EXPECT_EQ(counter.files_percent(), 0u);
@@ -121,8 +115,7 @@ TEST_F(StalledReads, ResetReturnsAndTheNextBatchCountsExactlyWhileTheOldReadIsHe
 
 TEST_F(StalledReads, DestructionReturnsWhileTheReadIsHeld)
 {
-    mount();
-    if (!fs)
+    if (!mount())
         return;
     auto counter = std::make_unique<engine>();
     const std::vector<std::string> batch = {fs->path("plain"), fs->path("stall"), fs->path("plain")};
@@ -135,8 +128,7 @@ TEST_F(StalledReads, DestructionReturnsWhileTheReadIsHeld)
 
 TEST_F(StalledReads, ASlowButAnsweringFileIsStillWaitedFor)
 {
-    mount(1ms);
-    if (!fs)
+    if (!mount(1ms))
         return;
     // Its reads take 1 ms, far below the grace; but a loaded machine (sanitizers, parallel
     // tests) can stretch one past it now and then, so one try in five must be waited for.
@@ -149,38 +141,16 @@ TEST_F(StalledReads, ASlowButAnsweringFileIsStillWaitedFor)
         counter.reset();
         waited = counter.let_go() == let_go_before; // it saw the stop after its read and ended
         EXPECT_TRUE(left_behind_worker_ends());
-        const engine::snapshot zero = counter.totals();
-        EXPECT_EQ(zero.files_counted + zero.total_characters + zero.total_lines, 0u);
+        EXPECT_EQ(totals_of(counter), (totals{0, 0, 0, 0}));
     }
     EXPECT_TRUE(waited);
 }
 
-// Files on the ordinary disk, beside the stalling mount.
-class scratch_files {
-public:
-    scratch_files()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pomvane-ahead-XXXXXX").string();
-        root = mkdtemp(pattern.data());
-    }
-    ~scratch_files() { std::filesystem::remove_all(root); }
-    std::string write(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(root / name, std::ios::binary) << bytes;
-        return (root / name).string();
-    }
-    std::string path(const std::string& name) const { return (root / name).string(); }
-
-private:
-    std::filesystem::path root;
-};
-
 TEST_F(StalledReads, FilesOpenedAheadCountWhatTheirDescriptorsReadAndFailInTheirPlace)
 {
-    mount();
-    if (!fs)
+    if (!mount())
         return;
-    scratch_files dir;
+    scratch_dir dir; // on the ordinary disk, beside the stalling mount
     const std::vector<std::string> batch = {
         fs->path("stall"),
         dir.write("a", "one\n"),
@@ -201,21 +171,16 @@ TEST_F(StalledReads, FilesOpenedAheadCountWhatTheirDescriptorsReadAndFailInTheir
     fs->release();
     counter.wait();
 
-    const engine::snapshot totals = counter.totals();
-    EXPECT_EQ(totals.files_counted, 5u);
-    EXPECT_EQ(totals.files_failed, 1u);
-    EXPECT_EQ(totals.total_characters, stall_fs::file_size + 4 + 8 + 11 + 5);
-    EXPECT_EQ(totals.total_lines, lines_per_file + 1 + 2 + 2 + 1);
+    EXPECT_EQ(totals_of(counter), (totals{5, 1, stall_fs::file_size + 4 + 8 + 11 + 5, lines_per_file + 1 + 2 + 2 + 1}));
     EXPECT_EQ(counter.opened_ahead(), 5u);
     EXPECT_TRUE(left_behind_worker_ends()); // no descriptor left open
 }
 
 TEST_F(StalledReads, ResetAndDestructionCloseWhatWasOpenedAhead)
 {
-    mount(2ms);
-    if (!fs)
+    if (!mount(2ms))
         return;
-    scratch_files dir;
+    scratch_dir dir; // on the ordinary disk, beside the stalling mount
     std::vector<std::string> batch(20, dir.write("f", "x\n"));
 
     // Blocked in a read: let go, and closes everything once the read returns.

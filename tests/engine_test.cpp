@@ -2,6 +2,7 @@
 #include "engine/input_file.h"
 #include "engine/line_feeds.h"
 
+#include "engine_files.h"
 #include "eventually.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
@@ -36,61 +31,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A path as the engine takes it: UTF-8 on Windows, the raw bytes elsewhere.
-std::string engine_path(const fs::path& path)
-{
-    const std::u8string bytes = path.u8string();
-    return {bytes.begin(), bytes.end()};
-}
-
-class scratch_dir {
-public:
-    scratch_dir()
-    {
-        std::random_device entropy; // a fresh name, as mkdtemp makes, but on Windows too
-        do
-            root = fs::temp_directory_path() / ("pomvane-test-" + std::to_string(entropy()));
-        while (!fs::create_directory(root));
-    }
-    ~scratch_dir()
-    {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
-
-    std::string write(const std::string& name, const std::string& bytes) const
-    {
-        const fs::path path = root / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return engine_path(path);
-    }
-    std::string sparse(const std::string& name, std::uint64_t size) const
-    {
-        const fs::path path = root / name;
-#ifdef _WIN32
-        // MinGW's resize_file wants the whole size free on the disk; a sparse file does not.
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD returned = 0;
-        LARGE_INTEGER end;
-        end.QuadPart = static_cast<LONGLONG>(size);
-        const bool made = DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr)
-                          && SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-        CloseHandle(file);
-        if (!made)
-            throw std::runtime_error("cannot make the sparse file " + engine_path(path));
-#else
-        std::ofstream(path, std::ios::binary).flush();
-        fs::resize_file(path, size);
-#endif
-        return engine_path(path);
-    }
-    std::string path(const std::string& name) const { return engine_path(root / name); }
-    const fs::path& folder() const { return root; }
-
-private:
-    fs::path root;
-};
 
 // Reaches the worker-side fields, and runs count_file on the calling thread.
 class engine_probe : public engine {
@@ -194,23 +134,16 @@ TEST(CountFile, LargeFilesAcrossReadsAndKernelsAgree)
     }
 }
 
-TEST(CountFile, StopsBeforeTheFirstBlockWhenNotRunning)
+TEST(CountFile, NotRunningReadsNothingButTakesTheWholeSize)
 {
-    scratch_dir dir;
-    engine_probe probe;
-    const auto r = probe.count(dir.write("text", "abc\ndef\n"), false);
-    EXPECT_TRUE(r.opened);
-    EXPECT_EQ(r.characters, 0u);
-    EXPECT_EQ(r.lines, 0u);
-}
-
-TEST(CountFile, SizeOfHugeFilesIsWhole)
-{
+    // Five GiB: a size cut to 32 bits would show; a count that ignored the stop would read it all.
     scratch_dir dir;
     engine_probe probe;
     const std::uint64_t five_gib = 5ull << 30;
     const auto r = probe.count(dir.sparse("huge", five_gib), false);
     EXPECT_TRUE(r.opened);
+    EXPECT_EQ(r.characters, 0u);
+    EXPECT_EQ(r.lines, 0u);
     EXPECT_EQ(probe.file_size, five_gib);
 }
 
@@ -319,12 +252,6 @@ TEST(CountFile, AFifoIsLookedAtButNeverOpened)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
 }
 
-std::size_t descriptors_of_this_process()
-{
-    const auto open = fs::directory_iterator("/proc/self/fd");
-    return static_cast<std::size_t>(std::distance(begin(open), end(open)));
-}
-
 TEST(Engine, ColdFilesTurnOnOpeningAheadAndKeepOrderAndTotals)
 {
     // In the working folder rather than /tmp, which may be kept in memory and never cold.
@@ -370,11 +297,7 @@ TEST(Engine, ColdFilesTurnOnOpeningAheadAndKeepOrderAndTotals)
     engine_probe counter;
     counter.add_files(batch);
     counter.wait();
-    const engine::snapshot totals = counter.totals();
-    EXPECT_EQ(totals.files_counted, batch.size());
-    EXPECT_EQ(totals.files_failed, 0u);
-    EXPECT_EQ(totals.total_characters, characters);
-    EXPECT_EQ(totals.total_lines, lines);
+    EXPECT_EQ(totals_of(counter), (totals{batch.size(), 0, characters, lines}));
     EXPECT_GT(counter.files_opened_ahead, 0u); // the first cold file turned opening ahead on
     EXPECT_EQ(counter.file_size, fs::file_size(batch.back())); // the last file came last
     EXPECT_EQ(descriptors_of_this_process(), descriptors);
@@ -446,6 +369,15 @@ TEST(CountFile, WindowsSharingNamesAndDevices)
 }
 #endif
 
+// After reset: no totals, no batch, no worker.
+void expect_cleared(engine& counter)
+{
+    EXPECT_EQ(totals_of(counter), (totals{0, 0, 0, 0}));
+    EXPECT_FALSE(counter.is_running());
+    EXPECT_EQ(counter.files_percent(), 0u);
+    EXPECT_EQ(counter.file_percent(), 0);
+}
+
 TEST(Engine, CountsInOrderAndKeepsTotalsAfterTheBatch)
 {
     scratch_dir dir;
@@ -458,18 +390,12 @@ TEST(Engine, CountsInOrderAndKeepsTotalsAfterTheBatch)
     counter.add_file(dir.write("b", "x"));
     counter.add_file(a); // the same path twice counts twice
     ASSERT_TRUE(eventually([&] { return !counter.is_running(); }));
-    const engine::snapshot totals = counter.totals();
-    EXPECT_EQ(totals.files_counted, 3u);
-    EXPECT_EQ(totals.files_failed, 1u);
-    EXPECT_EQ(totals.total_characters, 17u);
-    EXPECT_EQ(totals.total_lines, 5u);
+    EXPECT_EQ(totals_of(counter), (totals{3, 1, 17, 5}));
     EXPECT_EQ(counter.files_percent(), 0u); // the batch is gone, the totals stay
     EXPECT_EQ(counter.file_percent(), 100);
 
     counter.reset();
-    const engine::snapshot zero = counter.totals();
-    EXPECT_EQ(zero.files_counted + zero.files_failed + zero.total_characters + zero.total_lines, 0u);
-    EXPECT_EQ(counter.file_percent(), 0);
+    expect_cleared(counter);
 }
 
 TEST(Engine, PercentagesFollowTheBatchAndResetStopsALongCount)
@@ -495,11 +421,7 @@ TEST(Engine, PercentagesFollowTheBatchAndResetStopsALongCount)
     EXPECT_LE(counter.file_percent(), 100);
 
     counter.reset();
-    EXPECT_FALSE(counter.is_running());
-    const engine::snapshot zero = counter.totals();
-    EXPECT_EQ(zero.files_counted + zero.files_failed + zero.total_characters + zero.total_lines, 0u);
-    EXPECT_EQ(counter.files_percent(), 0u);
-    EXPECT_EQ(counter.file_percent(), 0);
+    expect_cleared(counter);
 
     counter.add_file(dir.path("b")); // a new batch starts a new worker
     ASSERT_TRUE(eventually([&] { return !counter.is_running(); }));
@@ -574,12 +496,8 @@ TEST(Engine, ThreadsAddingAtOnceCountEveryFileExactlyOnce)
     for (std::thread& adder : adders)
         adder.join();
     counter.wait();
-    const engine::snapshot totals = counter.totals();
     const std::uint64_t files = threads * rounds * 4;
-    EXPECT_EQ(totals.files_counted, files);
-    EXPECT_EQ(totals.files_failed, 0u);
-    EXPECT_EQ(totals.total_characters, 3 * files);
-    EXPECT_EQ(totals.total_lines, files);
+    EXPECT_EQ(totals_of(counter), (totals{files, 0, 3 * files, files}));
     EXPECT_FALSE(counter.is_running());
 }
 
@@ -616,20 +534,12 @@ TEST(Engine, ResetRacingWithAddsLeavesZeroThenCountsExactly)
     reader.join();
 
     counter.reset();
-    EXPECT_FALSE(counter.is_running());
-    const engine::snapshot zero = counter.totals();
-    EXPECT_EQ(zero.files_counted + zero.files_failed + zero.total_characters + zero.total_lines, 0u);
-    EXPECT_EQ(counter.files_percent(), 0u);
-    EXPECT_EQ(counter.file_percent(), 0);
+    expect_cleared(counter);
 
     const std::vector<std::string> batch(50, file);
     counter.add_files(batch);
     counter.wait();
-    const engine::snapshot totals = counter.totals();
-    EXPECT_EQ(totals.files_counted, 50u);
-    EXPECT_EQ(totals.files_failed, 0u);
-    EXPECT_EQ(totals.total_characters, 150u);
-    EXPECT_EQ(totals.total_lines, 50u);
+    EXPECT_EQ(totals_of(counter), (totals{50, 0, 150, 50}));
 }
 
 TEST(Engine, DestroyingWhileCountingStopsTheWorker)

@@ -63,7 +63,7 @@ protected:
     std::unique_ptr<stall_fs> fs;
 };
 
-TEST_F(StallFs, ServesItsFilesThroughTheKernel)
+TEST_F(StallFs, ServesItsFilesAndHoldsReadsPastTheOffsetUntilReleased)
 {
     for (const char* name : {"stall", "slow", "plain"}) {
         struct stat status {};
@@ -77,14 +77,13 @@ TEST_F(StallFs, ServesItsFilesThroughTheKernel)
         ASSERT_EQ(reader.wait_for(30s), std::future_status::ready) << name;
         EXPECT_TRUE(reader.get() == expected_bytes(0, stall_fs::file_size)) << name;
     }
+    // "stall" serves what lies before its offset at once...
     reader = read_later(fs->path("stall"), 0, stall_fs::stall_offset);
     ASSERT_EQ(reader.wait_for(30s), std::future_status::ready);
     EXPECT_TRUE(reader.get() == expected_bytes(0, stall_fs::stall_offset));
     EXPECT_FALSE(fs->wait_until_holding(0ms));
-}
 
-TEST_F(StallFs, HoldsReadsPastTheOffsetUntilReleased)
-{
+    // ...and holds a read past it until released.
     reader = read_later(fs->path("stall"), 0, stall_fs::file_size);
     ASSERT_TRUE(fs->wait_until_holding(30s));
     EXPECT_EQ(reader.wait_for(0s), std::future_status::timeout);
