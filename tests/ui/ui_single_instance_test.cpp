@@ -7,30 +7,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
-
-#include <cstring>
 
 using Paths = std::vector<std::string>;
 Q_DECLARE_METATYPE(Paths)
-
-namespace {
-
-// Leaves a socket file with nobody listening behind it, as a window that crashed does.
-bool makeStaleSocket(const QByteArray &path)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bound;
-}
-
-} // namespace
 
 // A window (the server, here in the test) and later starts (the real program, or a raw socket).
 class SingleInstanceTest : public QObject
@@ -40,7 +20,6 @@ class SingleInstanceTest : public QObject
 private slots:
     void init();
     void laterStartsHandTheirFilesOver();
-    void staleSocketIsReplaced();
     void badPeersAreRefused_data();
     void badPeersAreRefused();
 
@@ -117,18 +96,6 @@ void SingleInstanceTest::laterStartsHandTheirFilesOver()
     QCOMPARE(start({}), 0);
     QCOMPARE(received.size(), 2);
     QVERIFY(received[1][0].value<Paths>().empty());
-}
-
-void SingleInstanceTest::staleSocketIsReplaced()
-{
-    QVERIFY(makeStaleSocket(QFile::encodeName(socketPath)));
-    SingleInstance first(socketPath);
-    QString error;
-    QCOMPARE(first.handOver(Paths{ "/tmp/a" }, &error), SingleInstance::NoWindow);
-    QVERIFY2(first.listen(&error), qPrintable(error));
-    QSignalSpy received(&first, &SingleInstance::filesReceived);
-    QCOMPARE(start({ "/tmp/b" }), 0);
-    QCOMPARE(received.size(), 1);
 }
 
 void SingleInstanceTest::badPeersAreRefused_data()
