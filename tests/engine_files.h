@@ -29,11 +29,11 @@ inline std::string engine_path(const std::filesystem::path& path)
 // A fresh folder of the test's own, removed with everything in it.
 class scratch_dir {
 public:
-    scratch_dir()
+    explicit scratch_dir(const std::filesystem::path& parent = std::filesystem::temp_directory_path())
     {
         std::random_device entropy; // a fresh name, as mkdtemp makes, but on Windows too
         do
-            root = std::filesystem::temp_directory_path() / ("pomvane-test-" + std::to_string(entropy()));
+            root = std::filesystem::absolute(parent) / ("pomvane-test-" + std::to_string(entropy()));
         while (!std::filesystem::create_directory(root));
     }
     ~scratch_dir()

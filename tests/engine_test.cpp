@@ -255,12 +255,7 @@ TEST(CountFile, AFifoIsLookedAtButNeverOpened)
 TEST(Engine, ColdFilesTurnOnOpeningAheadAndKeepOrderAndTotals)
 {
     // In the working folder rather than /tmp, which may be kept in memory and never cold.
-    char pattern[] = "pomvane-cold-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const struct remover {
-        fs::path root;
-        ~remover() { fs::remove_all(root); }
-    } folder{fs::absolute(pattern)};
+    const scratch_dir dir(fs::current_path());
 
     std::vector<std::string> batch;
     std::uint64_t characters = 0;
@@ -272,7 +267,7 @@ TEST(Engine, ColdFilesTurnOnOpeningAheadAndKeepOrderAndTotals)
             bytes[at] = '\n';
         characters += bytes.size();
         lines += static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n')) + (bytes.back() != '\n');
-        batch.push_back((folder.root / ("f" + std::to_string(i))).string());
+        batch.push_back(dir.path("f" + std::to_string(i)));
         const int fd = ::open(batch.back().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
         if (i % 3 != 0) { // two in three cold, the others cached: the batch mixes them
