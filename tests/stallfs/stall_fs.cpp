@@ -5,17 +5,23 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fuse.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/eventfd.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 // The kernel's protocol is spoken directly: libfuse would be one more dependency for the
 // handful of requests a read-only folder of three files needs.
@@ -111,11 +117,42 @@ void stall_fs::mount_on(const std::string& mount_point)
         fail("cannot mount on " + mount_point, error);
     }
     mounted_ = true;
-    server_ = std::thread([this] { serve(); });
+    std::promise<int> server_thread_id;
+    server_ = std::thread([this, &server_thread_id] {
+        server_thread_id.set_value(gettid());
+        serve();
+    });
+    start_watchdog(server_thread_id.get_future().get());
+}
+
+// A process that dies without running the destructor (a sanitizer's report, a crash, a kill)
+// takes the server thread with it, while a thread blocked in a held read keeps it from ever
+// finishing: that read waits for an answer no one will give, and the mount hangs everyone who
+// looks at it. So a small watchdog process waits for the server thread to disappear and then
+// force-unmounts, which aborts the connection and lets the blocked thread, and the process, end.
+void stall_fs::start_watchdog(int server_thread_id)
+{
+    const std::string task = "/proc/" + std::to_string(getpid()) + "/task/" + std::to_string(server_thread_id);
+    const std::string script = "while [ -d \"$1\" ]; do sleep 0.2; done; umount -f -l \"$2\"; "
+        + std::string(made_folder_ ? "rmdir \"$2\"" : "true");
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    for (const int fd : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&quiet, fd, "/dev/null", O_RDWR, 0);
+    const char* argv[] = {"sh", "-c", script.c_str(), "stallfs-watchdog", task.c_str(), mount_point_.c_str(), nullptr};
+    pid_t pid = -1;
+    // Without a watchdog the file system still works; only a crash would leave it hanging.
+    if (posix_spawn(&pid, "/bin/sh", &quiet, nullptr, const_cast<char**>(argv), environ) == 0)
+        watchdog_ = pid;
+    posix_spawn_file_actions_destroy(&quiet);
 }
 
 stall_fs::~stall_fs()
 {
+    if (watchdog_ > 0) {
+        kill(watchdog_, SIGKILL);
+        waitpid(watchdog_, nullptr, 0);
+    }
     {
         std::lock_guard lock(mutex_);
         released_ = true;

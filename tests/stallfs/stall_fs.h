@@ -52,6 +52,7 @@ private:
     };
 
     void mount_on(const std::string& mount_point);
+    void start_watchdog(int server_thread_id);
     void serve();
     void handle(const char* request, std::size_t length);
     void reply(std::uint64_t unique, int error, const void* data = nullptr, std::size_t size = 0);
@@ -65,6 +66,7 @@ private:
     int device_ = -1;
     int wake_ = -1; // an eventfd that wakes the server thread out of poll()
     std::thread server_;
+    int watchdog_ = -1; // the pid of a process that force-unmounts if this one dies with a read held
 
     std::mutex mutex_;
     std::condition_variable holding_changed_;
