@@ -1,7 +1,8 @@
 #include "engine.h"
 #include "line_feeds.h"
 
-bool engine::count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines)
+bool engine::count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
+                        bool* missed_cache)
 {
     input_file file;
     file_size = 0;
@@ -10,7 +11,7 @@ bool engine::count_file(const std::string& path, char* buffer, std::uint64_t& ch
     // reset can let this worker go meanwhile.
     if (!unattended([&]() noexcept { return file.open(path); }))
         return false;
-    return count_opened(file, buffer, nullptr, characters, lines);
+    return count_opened(file, buffer, missed_cache, characters, lines);
 }
 
 bool engine::count_opened(input_file& file, char* const data, bool* missed_cache, std::uint64_t& characters,

@@ -123,11 +123,7 @@ void engine::run()
         if (from_ahead) {
             opened = count_opened(file, buffer[0].bytes, nullptr, characters, lines);
         } else {
-            file_size = 0;
-            file_position = 0;
-            opened = unattended([&]() noexcept { return file.open(path); })
-                     && count_opened(file, buffer[0].bytes, prefetching ? nullptr : &missed_cache, characters,
-                                     lines);
+            opened = count_file(path, buffer[0].bytes, characters, lines, prefetching ? nullptr : &missed_cache);
         }
         prefetching = prefetching || missed_cache;
 

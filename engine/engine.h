@@ -53,11 +53,12 @@ protected:
     bool cooperative() override { return true; }
 
     // Counts one file while the state stays running, reading through buffer (read_size
-    // bytes); false when it cannot be opened as a regular file or a read fails. Called on
-    // the worker without the lock.
-    bool count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines);
-    // The same for a file already opened (false when it could not be). With missed_cache, the
-    // first read takes only what is in memory, and *missed_cache is set when that was not all.
+    // bytes); false when it cannot be opened as a regular file or a read fails. With
+    // missed_cache, the first read takes only what is in memory, and *missed_cache is set
+    // when that was not all. Called on the worker without the lock.
+    bool count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
+                    bool* missed_cache = nullptr);
+    // The same for a file already opened (false when it could not be).
     bool count_opened(input_file& file, char* buffer, bool* missed_cache, std::uint64_t& characters,
                       std::uint64_t& lines);
 
