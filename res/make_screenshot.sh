@@ -25,7 +25,7 @@ if [ "${1:-}" != --under-xvfb ]; then
     mkdir -p "$(dirname "$output")"
     # Absolute paths: the inner run works in a scratch directory.
     abs() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
-    exec xvfb-run -a -s "-screen 0 640x480x24" \
+    exec xvfb-run -a -s "-screen 0 640x480x24 -noreset" \
         "$0" --under-xvfb "$(abs "$1")" "$(abs "$2")" "$(abs "$output")"
 fi
 

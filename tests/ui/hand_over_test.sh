@@ -12,7 +12,7 @@ if [ "${1:-}" != --under-xvfb ]; then
     for tool in xvfb-run xdotool xclip; do
         command -v "$tool" >/dev/null || { echo "hand_over_test: $tool is missing" >&2; exit 2; }
     done
-    exec xvfb-run -a -s "-screen 0 640x480x24" "$0" --under-xvfb "$1"
+    exec xvfb-run -a -s "-screen 0 640x480x24 -noreset" "$0" --under-xvfb "$1"
 fi
 
 pomvane=$(realpath "$2")   # the test works in a folder of its own

@@ -13,7 +13,7 @@ if [ "${1:-}" != --under-xvfb ]; then
     for tool in xvfb-run xdotool; do
         command -v "$tool" >/dev/null || { echo "stalled_close_test: $tool is missing" >&2; exit 2; }
     done
-    exec xvfb-run -a -s "-screen 0 640x480x24" "$0" --under-xvfb "$@"
+    exec xvfb-run -a -s "-screen 0 640x480x24 -noreset" "$0" --under-xvfb "$@"
 fi
 
 pomvane=$2

@@ -15,7 +15,7 @@ if [ "${1:-}" != --under-xvfb ]; then
         command -v "$tool" >/dev/null || { echo "window_test: $tool is missing" >&2; exit 2; }
     done
     abs() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
-    exec xvfb-run -a -s "-screen 0 640x480x24" "$0" --under-xvfb "$(abs "$1")" "$(abs "$2")"
+    exec xvfb-run -a -s "-screen 0 640x480x24 -noreset" "$0" --under-xvfb "$(abs "$1")" "$(abs "$2")"
 fi
 
 pomvane=$2
