@@ -119,17 +119,13 @@ void CPomvaneDlg::createMenu()
     addAction(menuKey);
 
     systemMenu->addSeparator();
-    QAction *about = systemMenu->addAction(QString::fromUtf8(ABOUTBOX_TEXT));
-    about->setData(ABOUT_COMMAND_ID);
-    connect(about, &QAction::triggered, this, [this, about] { onSysCommand(about->data().toInt()); });
+    systemMenu->addAction(QString::fromUtf8(ABOUTBOX_TEXT), this, &CPomvaneDlg::about);
 }
 
-void CPomvaneDlg::onSysCommand(int commandId)
+void CPomvaneDlg::about()
 {
-    if ((commandId & 0xFFF0) == ABOUT_COMMAND_ID) {
-        CAboutDlg about(this);
-        about.exec();
-    }
+    CAboutDlg aboutBox(this);
+    aboutBox.exec();
 }
 
 void CPomvaneDlg::contextMenuEvent(QContextMenuEvent *event)

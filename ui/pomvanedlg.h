@@ -46,7 +46,7 @@ protected:
 
 private:
     void createMenu();
-    void onSysCommand(int commandId);
+    void about();
     void refresh();
     void chooseFiles();
     void pasteFiles();

@@ -28,6 +28,3 @@ inline constexpr int IDC_FILE_PROGRESS = 1005;
 // given, as in a synthesised timer event.
 inline constexpr int REFRESH_TIMER_ID = 0x1234;
 inline constexpr int REFRESH_PERIOD_MS = 100;
-
-// Command id of the About entry in the main window's menu.
-inline constexpr int ABOUT_COMMAND_ID = 0x10;
