@@ -93,7 +93,6 @@ int main(int argc, char *argv[])
                          qPrintable(error));
     }
     CPomvaneApp theApp;
-    return theApp.InitInstance(commandLine.files(), commandLine.newWindow() ? nullptr : &instance)
-            ? app.exec()
-            : EXIT_SUCCESS;
+    theApp.run(commandLine.files(), commandLine.newWindow() ? nullptr : &instance);
+    return EXIT_SUCCESS;
 }

@@ -3,7 +3,7 @@
 #include "pomvanedlg.h"
 #include "singleinstance.h"
 
-bool CPomvaneApp::InitInstance(const std::vector<std::string> &files, SingleInstance *instance)
+void CPomvaneApp::run(const std::vector<std::string> &files, SingleInstance *instance)
 {
     CPomvaneDlg dlg;
     dlg.addFiles(files);
@@ -20,5 +20,4 @@ bool CPomvaneApp::InitInstance(const std::vector<std::string> &files, SingleInst
                          });
     }
     dlg.exec();
-    return false;
 }

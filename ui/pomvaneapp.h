@@ -11,7 +11,6 @@ class CPomvaneApp
 public:
     // Runs the main dialog modally, with the files of the command line queued and those of
     // later starts taken from instance (when given), and destroys it, which stops the
-    // counting. Returns false: there is no event loop of the application's own to enter
-    // afterwards.
-    bool InitInstance(const std::vector<std::string> &files = {}, SingleInstance *instance = nullptr);
+    // counting. The program ends when it returns.
+    void run(const std::vector<std::string> &files = {}, SingleInstance *instance = nullptr);
 };
