@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QPixmap>
 
-// The application's own icon (IDR_MAINFRAME), in all its sizes.
+// The application's own icon, in all its sizes.
 QIcon applicationIcon();
 
 // The icon's largest image that fits size at the device pixel ratio, unscaled, so that it

@@ -74,11 +74,11 @@ QWidget *createItem(const DialogItem &item, const QRect &geometry, QWidget *pare
 } // namespace
 
 const DialogTemplate mainDialogTemplate = {
-    IDD_POMVANE_DIALOG, "Pomvane", QSize(148, 94), mainDialogItems
+    "Pomvane", QSize(148, 94), mainDialogItems
 };
 
 const DialogTemplate aboutDialogTemplate = {
-    IDD_ABOUTBOX, "About Pomvane", QSize(218, 33), aboutDialogItems
+    "About Pomvane", QSize(218, 33), aboutDialogItems
 };
 
 QSize dialogBaseUnits(const QFontMetrics &metrics)

@@ -24,7 +24,6 @@ struct DialogItem
 // quarter of the font's average character width, a vertical unit an eighth of its height.
 struct DialogTemplate
 {
-    int id;
     const char *title;
     QSize size;
     std::span<const DialogItem> items;

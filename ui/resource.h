@@ -1,16 +1,7 @@
 #pragma once
 
-// Identifiers of the window's resources and controls.
+// The ids of the window's controls, its refresh timer and the About entry's text.
 
-// Dialog templates
-inline constexpr int IDD_ABOUTBOX = 100;
-inline constexpr int IDD_POMVANE_DIALOG = 102;
-
-// Icon
-inline constexpr int IDR_MAINFRAME = 128;
-
-// Strings
-inline constexpr int IDS_ABOUTBOX = 101;
 inline constexpr char ABOUTBOX_TEXT[] = "&About Pomvane...";
 
 // Controls
