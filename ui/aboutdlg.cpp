@@ -10,11 +10,11 @@ CAboutDlg::CAboutDlg(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                       | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
-    buildDialog(this, aboutDialogTemplate);
+    const QHash<int, QWidget *> items = buildDialog(this, aboutDialogTemplate);
 
     setWindowIcon(applicationIcon());
 
-    auto *okButton = qobject_cast<QPushButton *>(dialogItem(this, IDOK));
+    auto *okButton = qobject_cast<QPushButton *>(items.value(IDOK));
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 }

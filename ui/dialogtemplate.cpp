@@ -105,21 +105,25 @@ QSize mapDialogSize(const QSize &units, const QSize &baseUnits)
                  (units.height() * baseUnits.height() + 4) / 8);
 }
 
-void buildDialog(QDialog *dialog, const DialogTemplate &dialogTemplate)
+QHash<int, QWidget *> buildDialog(QDialog *dialog, const DialogTemplate &dialogTemplate)
 {
     dialog->setWindowTitle(QString::fromUtf8(dialogTemplate.title));
     const QSize baseUnits = dialogBaseUnits(dialog->fontMetrics());
+    QHash<int, QWidget *> widgets;
     QLabel *pendingLabel = nullptr;
     for (const DialogItem &item : dialogTemplate.items) {
         const QRect geometry = mapDialogRect(item.rect, baseUnits);
         QWidget *widget = createItem(item, geometry, dialog);
         widget->setProperty(controlIdProperty, item.id);
         widget->setGeometry(geometry);
+        if (item.id != IDC_STATIC)
+            widgets.insert(item.id, widget);
         if (pendingLabel && item.kind == DialogItem::Field)
             pendingLabel->setBuddy(widget);
         pendingLabel = item.kind == DialogItem::Label ? static_cast<QLabel *>(widget) : nullptr;
     }
     dialog->setFixedSize(mapDialogSize(dialogTemplate.size, baseUnits));
+    return widgets;
 }
 
 QWidget *dialogItem(const QWidget *dialog, int id)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QRect>
 #include <QSize>
 
@@ -39,8 +40,10 @@ QSize mapDialogSize(const QSize &units, const QSize &baseUnits);
 
 // Creates the template's items as children of dialog, in item order, which is also their tab
 // order, places them and fixes the dialog's size. A label followed by a field becomes that
-// field's buddy, so that the field carries the label's name.
-void buildDialog(QDialog *dialog, const DialogTemplate &dialogTemplate);
+// field's buddy, so that the field carries the label's name. Returns the items that have an
+// id, by id, for the dialog to keep.
+QHash<int, QWidget *> buildDialog(QDialog *dialog, const DialogTemplate &dialogTemplate);
 
-// The item of dialog with the given id, or null; items with IDC_STATIC are not found.
+// The item of dialog with the given id, or null, for code that did not build the dialog;
+// items with IDC_STATIC are not found.
 QWidget *dialogItem(const QWidget *dialog, int id);

@@ -66,18 +66,18 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
     , pasteAction(nullptr)
     , icon(applicationIcon())
 {
-    buildDialog(this, mainDialogTemplate);
-    fileBar = qobject_cast<QProgressBar *>(dialogItem(this, IDC_FILE_PROGRESS));
-    linesField = qobject_cast<QLineEdit *>(dialogItem(this, IDC_LINES));
-    filesField = qobject_cast<QLineEdit *>(dialogItem(this, IDC_FILES));
-    charactersField = qobject_cast<QLineEdit *>(dialogItem(this, IDC_CHARACTERS));
-    filesBar = qobject_cast<QProgressBar *>(dialogItem(this, IDC_FILES_PROGRESS));
+    const QHash<int, QWidget *> items = buildDialog(this, mainDialogTemplate);
+    fileBar = qobject_cast<QProgressBar *>(items.value(IDC_FILE_PROGRESS));
+    linesField = qobject_cast<QLineEdit *>(items.value(IDC_LINES));
+    filesField = qobject_cast<QLineEdit *>(items.value(IDC_FILES));
+    charactersField = qobject_cast<QLineEdit *>(items.value(IDC_CHARACTERS));
+    filesBar = qobject_cast<QProgressBar *>(items.value(IDC_FILES_PROGRESS));
 
-    connect(qobject_cast<QPushButton *>(dialogItem(this, IDC_RESET)), &QPushButton::clicked, this,
+    connect(qobject_cast<QPushButton *>(items.value(IDC_RESET)), &QPushButton::clicked, this,
             [this] { countingEngine.reset(); });
     // Enter in a field closes, as a dialog's OK does; Enter on a focused button presses that
     // button. Left alone, Qt would make the first button, Reset, the default.
-    auto *closeButton = qobject_cast<QPushButton *>(dialogItem(this, IDOK));
+    auto *closeButton = qobject_cast<QPushButton *>(items.value(IDOK));
     closeButton->setDefault(true);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 
