@@ -93,6 +93,6 @@ int main(int argc, char *argv[])
                          qPrintable(error));
     }
     CPomvaneApp theApp;
-    theApp.run(commandLine.files(), commandLine.newWindow() ? nullptr : &instance);
+    theApp.InitInstance(commandLine.files(), commandLine.newWindow() ? nullptr : &instance);
     return EXIT_SUCCESS;
 }

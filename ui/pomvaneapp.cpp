@@ -3,7 +3,7 @@
 #include "pomvanedlg.h"
 #include "singleinstance.h"
 
-void CPomvaneApp::run(const std::vector<std::string> &files, SingleInstance *instance)
+void CPomvaneApp::InitInstance(const std::vector<std::string> &files, SingleInstance *instance)
 {
     CPomvaneDlg dlg;
     dlg.addFiles(files);

@@ -12,5 +12,5 @@ public:
     // Runs the main dialog modally, with the files of the command line queued and those of
     // later starts taken from instance (when given), and destroys it, which stops the
     // counting. The program ends when it returns.
-    void run(const std::vector<std::string> &files = {}, SingleInstance *instance = nullptr);
+    void InitInstance(const std::vector<std::string> &files = {}, SingleInstance *instance = nullptr);
 };
