@@ -4,9 +4,9 @@
 # manager would; builds nothing.
 #   res/make_screenshot.sh POMVANE HELPER [OUTPUT.png]
 # POMVANE is the program, HELPER the pomvane-screenshot-helper built beside it, for instance
-#   res/make_screenshot.sh build/ui/pomvane build/res/pomvane-screenshot-helper
+#   res/make_screenshot.sh build/ui/pomvane build/tests/pomvane-screenshot-helper
 # A Windows build (pomvane.exe) runs under wine, for instance
-#   res/make_screenshot.sh build-win/pomvane.exe build/res/pomvane-screenshot-helper res/screenshots/pomvane-windows.png
+#   res/make_screenshot.sh build-win/pomvane.exe build/tests/pomvane-screenshot-helper res/screenshots/pomvane-windows.png
 # OUTPUT defaults to res/screenshots/pomvane.png. Needs xvfb, xauth and xdotool, and wine for a .exe.
 set -euo pipefail
 
