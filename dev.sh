@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # One command each to build and start Pomvane, to build and run every test, and to run the
 # benchmarks, on Debian 12. Installs the Debian packages it needs when they are missing.
-#   ./dev.sh run      build, then start the window
-#   ./dev.sh test     build, then run every test under CTest
+#   ./dev.sh run      build the window, then start it
+#   ./dev.sh test     build everything, then run every test under CTest
 #   ./dev.sh bench    build, then time pomvane-count against wc and dd
 #   ./dev.sh deps [windows] [arm64]
 #                     install only the packages: those of the commands above, and those of
@@ -59,7 +59,8 @@ deps)
     ;;
 run)
     shift
-    build
+    # Only the window: a first start need not wait for the tests and benchmarks.
+    build pomvane
     exec build/ui/pomvane "$@"
     ;;
 test)
