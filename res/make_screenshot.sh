@@ -10,7 +10,9 @@
 # OUTPUT defaults to res/screenshots/pomvane.png. Needs xvfb, xauth and xdotool, and wine for a .exe.
 set -euo pipefail
 
+# shellcheck disable=SC2034  # read by xvfb_helper.sh
 name=make_screenshot usage="POMVANE HELPER [OUTPUT.png]" tools=(xdotool)
+# shellcheck source=../tests/xvfb_helper.sh
 . "$(dirname "$0")/../tests/xvfb_helper.sh"
 under_xvfb 2 3 "$@"
 pomvane=${args[0]}

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034,SC2154  # the names are shared with the sourcing script
 # The opening that the scripts driving a real window under Xvfb share; sourced, not run.
 # A script sets, before it sources this file:
 #   name=smoke_test          the name its messages start with

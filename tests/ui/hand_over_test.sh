@@ -7,7 +7,9 @@
 # Needs xvfb, xauth, xdotool and xclip.
 set -uo pipefail
 
+# shellcheck disable=SC2034  # read by xvfb_helper.sh
 name=hand_over_test usage=POMVANE tools=(xdotool xclip)
+# shellcheck source=../xvfb_helper.sh
 . "$(dirname "$0")/../xvfb_helper.sh"
 under_xvfb 1 1 "$@"
 pomvane=${args[0]}

@@ -5,7 +5,9 @@
 # Needs xvfb, xauth, xdotool and x11-utils.
 set -uo pipefail
 
+# shellcheck disable=SC2034  # read by xvfb_helper.sh
 name=smoke_test usage=POMVANE tools=(xdotool xprop)
+# shellcheck source=../xvfb_helper.sh
 . "$(dirname "$0")/../xvfb_helper.sh"
 under_xvfb 1 1 "$@"
 pomvane=${args[0]}

@@ -8,7 +8,9 @@
 # the stall. Needs root for the mount; exits 77 (skipped) without /dev/fuse, but fails in CI.
 set -uo pipefail
 
+# shellcheck disable=SC2034  # read by xvfb_helper.sh
 name=stalled_close_test usage="POMVANE STALLFS" tools=(xdotool)
+# shellcheck source=../xvfb_helper.sh
 . "$(dirname "$0")/../xvfb_helper.sh"
 under_xvfb 2 2 "$@"
 pomvane=${args[0]}

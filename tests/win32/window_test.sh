@@ -9,7 +9,9 @@
 # Needs wine, xvfb, xauth, xdotool, x11-utils and xclip.
 set -uo pipefail
 
+# shellcheck disable=SC2034  # read by xvfb_helper.sh
 name=window_test usage="POMVANE.EXE HELPER" tools=(wine xdotool xprop xclip)
+# shellcheck source=../xvfb_helper.sh
 . "$(dirname "$0")/../xvfb_helper.sh"
 under_xvfb 2 2 "$@"
 pomvane=${args[0]}
@@ -17,7 +19,7 @@ helper=${args[1]}
 wine_prefix
 
 mkdir -p "$scratch/files/a folder"
-cd "$scratch/files"
+cd "$scratch/files" || exit 1
 printf 'one\r\ntwo\r\nthree' >crlf.txt                   # 15 characters, 3 lines
 printf 'h\xc3\xa9llo\nw\xc3\xb6rld\n' >'naïve ✓.txt'      # 14 characters, 2 lines
 printf 'x\n' >argument.txt                               # 2 characters, 1 line
