@@ -1,18 +1,13 @@
-# The Windows package: `cpack` in the build directory makes pomvane-1.0.7-win64.zip with both
+# The Windows package: `cpack` in the build directory makes pomvane-VERSION-win64.zip with both
 # programs, the licence and a short read-me, and, where makensis is found (Debian's nsis),
-# the installer pomvane-1.0.7-win64.exe with the same files and a Start menu entry.
+# the installer pomvane-VERSION-win64.exe with the same files and a Start menu entry.
 install(TARGETS pomvane pomvane-count RUNTIME DESTINATION . COMPONENT pomvane)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT pomvane)
-install(FILES README.txt DESTINATION . COMPONENT pomvane)
+# The read-me names the version, from the project's.
+configure_file(README.txt README.txt @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION . COMPONENT pomvane)
 
-set(CPACK_PACKAGE_NAME pomvane)
-set(CPACK_PACKAGE_VENDOR "The Pomvane developers")
-set(CPACK_PACKAGE_VERSION
-    ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
-set(CPACK_PACKAGE_FILE_NAME pomvane-${CPACK_PACKAGE_VERSION}-win64)
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};pomvane;/")
-set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_FILE_NAME pomvane-${POMVANE_RELEASE}-win64)
 
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Pomvane)
 set(CPACK_PACKAGE_EXECUTABLES pomvane Pomvane)
@@ -29,4 +24,4 @@ if(POMVANE_MAKENSIS)
     list(APPEND CPACK_GENERATOR NSIS)
 endif()
 
-include(CPack)
+include(${PROJECT_SOURCE_DIR}/cmake/packaging.cmake)

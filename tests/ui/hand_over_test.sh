@@ -7,28 +7,16 @@
 # Needs xvfb, xauth, xdotool and xclip.
 set -uo pipefail
 
-if [ "${1:-}" != --under-xvfb ]; then
-    [ $# -eq 1 ] || { echo "usage: $0 POMVANE" >&2; exit 2; }
-    for tool in xvfb-run xdotool xclip; do
-        command -v "$tool" >/dev/null || { echo "hand_over_test: $tool is missing" >&2; exit 2; }
-    done
-    exec xvfb-run -a -s "-screen 0 640x480x24 -noreset" "$0" --under-xvfb "$1"
-fi
-
-pomvane=$(realpath "$2")   # the test works in a folder of its own
-export QT_QPA_PLATFORM=xcb
-unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE WAYLAND_DISPLAY
-scratch=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$scratch"' EXIT
-export XDG_RUNTIME_DIR=$scratch/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+# shellcheck disable=SC2034  # read by xvfb_helper.sh
+name=hand_over_test usage=POMVANE tools=(xdotool xclip)
+# shellcheck source=../xvfb_helper.sh
+. "$(dirname "$0")/../xvfb_helper.sh"
+under_xvfb 1 1 "$@"
+pomvane=${args[0]}
 cd "$scratch" || exit 1
 printf 'a\nb\n' >a        # 4 characters, 2 lines
 printf 'hello' >b         # 5, 1
 printf 'x\n' >./-platform     # 2, 1
-
-fail() { echo "hand_over_test: $*" >&2; exit 1; }
 
 # Starts the program in the background; its window's id in $window.
 open_window() {

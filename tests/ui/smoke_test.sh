@@ -5,25 +5,16 @@
 # Needs xvfb, xauth, xdotool and x11-utils.
 set -uo pipefail
 
-if [ "${1:-}" != --under-xvfb ]; then
-    [ $# -eq 1 ] || { echo "usage: $0 POMVANE" >&2; exit 2; }
-    for tool in xvfb-run xdotool xprop; do
-        command -v "$tool" >/dev/null || { echo "smoke_test: $tool is missing" >&2; exit 2; }
-    done
-    exec xvfb-run -a -s "-screen 0 640x480x24 -noreset" "$0" --under-xvfb "$1"
-fi
-
-pomvane=$2
-fail() { echo "smoke_test: $*" >&2; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; exit 1; }
-
-# Only the X11 back end can show a window here; a desktop's settings must not leak in.
-export QT_QPA_PLATFORM=xcb
-unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE
-export XDG_RUNTIME_DIR=$(mktemp -d)
-trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+# shellcheck disable=SC2034  # read by xvfb_helper.sh
+name=smoke_test usage=POMVANE tools=(xdotool xprop)
+# shellcheck source=../xvfb_helper.sh
+. "$(dirname "$0")/../xvfb_helper.sh"
+under_xvfb 1 1 "$@"
+pomvane=${args[0]}
 
 "$pomvane" &
 pid=$!
+pids+=("$pid")
 
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Pomvane$' | head -n 1)
 [ -n "$window" ] || fail "no window named Pomvane appeared"

@@ -8,33 +8,19 @@
 # the stall. Needs root for the mount; exits 77 (skipped) without /dev/fuse, but fails in CI.
 set -uo pipefail
 
-if [ "${1:-}" != --under-xvfb ]; then
-    [ $# -eq 2 ] || { echo "usage: $0 POMVANE STALLFS" >&2; exit 2; }
-    for tool in xvfb-run xdotool; do
-        command -v "$tool" >/dev/null || { echo "stalled_close_test: $tool is missing" >&2; exit 2; }
-    done
-    exec xvfb-run -a -s "-screen 0 640x480x24 -noreset" "$0" --under-xvfb "$@"
-fi
-
-pomvane=$2
-stallfs=$3
-scratch=$(mktemp -d)
-pids=()
+# shellcheck disable=SC2034  # read by xvfb_helper.sh
+name=stalled_close_test usage="POMVANE STALLFS" tools=(xdotool)
+# shellcheck source=../xvfb_helper.sh
+. "$(dirname "$0")/../xvfb_helper.sh"
+under_xvfb 2 2 "$@"
+pomvane=${args[0]}
+stallfs=${args[1]}
 stallfs_pid=
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    # Ending the server answers every held read, so nothing stays blocked after the test.
+# Ending the server answers every held read, so nothing stays blocked after the test.
+cleanup_more() {
     [ -n "$stallfs_pid" ] && kill "$stallfs_pid" 2>/dev/null && wait "$stallfs_pid"
-    rm -rf "$scratch"
 }
-trap cleanup EXIT
-fail() { echo "stalled_close_test: $*" >&2; exit 1; }
-
-export QT_QPA_PLATFORM=xcb
-unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE
-export XDG_RUNTIME_DIR=$scratch/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR" "$scratch/mount"
+mkdir "$scratch/mount"
 
 coproc served { exec "$stallfs" "$scratch/mount" 2>&1; }
 stallfs_pid=$served_PID

@@ -41,7 +41,7 @@ const QList<ExpectedItem> mainItems = {
 };
 
 const QList<ExpectedItem> aboutItems = {
-    { IDC_STATIC, "QLabel", "Pomvane Version 1.0.7", { 37, 7, 119, 8 } },
+    { IDC_STATIC, "QLabel", "Pomvane Version " POMVANE_RELEASE, { 37, 7, 119, 8 } },
     { IDC_STATIC, "QLabel", "\u00a9 2026 The Pomvane developers", { 37, 19, 130, 8 } },
     { IDOK, "QPushButton", "OK", { 174, 13, 37, 14 } },
     { IDC_STATIC, "QLabel", "", { 7, 7, 21, 20 } },
@@ -312,7 +312,7 @@ void DialogTest::contextMenuOpensAboutBox()
              QStringList({ "Add &Files...", "&Paste Files", "Copy &Totals", "-", "&About Pomvane..." }));
     QVERIFY(!pasteEnabled);
     QVERIFY(aboutWasModal);
-    QCOMPARE(aboutText, "Pomvane Version 1.0.7");
+    QCOMPARE(aboutText, "Pomvane Version " POMVANE_RELEASE);
     QVERIFY(dlg.findChildren<CAboutDlg *>().isEmpty());
     QVERIFY(!QApplication::activePopupWidget());
     QVERIFY(dlg.isVisible());

@@ -9,37 +9,17 @@
 # Needs wine, xvfb, xauth, xdotool, x11-utils and xclip.
 set -uo pipefail
 
-if [ "${1:-}" != --under-xvfb ]; then
-    [ $# -eq 2 ] || { echo "usage: $0 POMVANE.EXE HELPER" >&2; exit 2; }
-    for tool in wine xvfb-run xdotool xprop xclip; do
-        command -v "$tool" >/dev/null || { echo "window_test: $tool is missing" >&2; exit 2; }
-    done
-    abs() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
-    exec xvfb-run -a -s "-screen 0 640x480x24 -noreset" "$0" --under-xvfb "$(abs "$1")" "$(abs "$2")"
-fi
-
-pomvane=$2
-helper=$3
-scratch=$(mktemp -d)
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    WINEPREFIX=$scratch/prefix wineserver -k 2>/dev/null
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-fail() { echo "window_test: $*" >&2; exit 1; }
-
-# A prefix of our own, quiet, without the Mono and Gecko installers a new prefix offers;
-# names in UTF-8 between X, wine and the files.
-export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
-export XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=xcb
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-wineboot -i >/dev/null 2>&1 || fail "could not create a wine prefix"
+# shellcheck disable=SC2034  # read by xvfb_helper.sh
+name=window_test usage="POMVANE.EXE HELPER" tools=(wine xdotool xprop xclip)
+# shellcheck source=../xvfb_helper.sh
+. "$(dirname "$0")/../xvfb_helper.sh"
+under_xvfb 2 2 "$@"
+pomvane=${args[0]}
+helper=${args[1]}
+wine_prefix
 
 mkdir -p "$scratch/files/a folder"
-cd "$scratch/files"
+cd "$scratch/files" || exit 1
 printf 'one\r\ntwo\r\nthree' >crlf.txt                   # 15 characters, 3 lines
 printf 'h\xc3\xa9llo\nw\xc3\xb6rld\n' >'naïve ✓.txt'      # 14 characters, 2 lines
 printf 'x\n' >argument.txt                               # 2 characters, 1 line
