@@ -1,4 +1,5 @@
 #include "engine.h"
+#include "lib/os.h"
 
 #include <algorithm>
 #include <climits>
@@ -7,22 +8,13 @@
 #include <memory>
 #include <vector>
 
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
-
 namespace {
 
 // How many files the worker may hold open ahead: open_ahead, but never more than an eighth
 // of what the process may open, so that the owner's own files still open.
 std::size_t ahead_limit(std::size_t wanted)
 {
-#ifndef _WIN32
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-        return std::min<std::size_t>(wanted, limit.rlim_cur / 8);
-#endif
-    return wanted;
+    return std::min(wanted, lib::os::open_files_limit() / 8);
 }
 
 } // namespace
