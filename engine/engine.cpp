@@ -113,7 +113,7 @@ void engine::run()
         bool missed_cache = false;
         bool opened;
         if (from_ahead) {
-            opened = count_opened(file, buffer[0].bytes, nullptr, characters, lines);
+            opened = count_opened(file, buffer[0].bytes, characters, lines);
         } else {
             opened = count_file(path, buffer[0].bytes, characters, lines, prefetching ? nullptr : &missed_cache);
         }

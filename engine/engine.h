@@ -25,6 +25,8 @@ public:
         std::uint64_t files_failed = 0;
         std::uint64_t total_characters = 0;
         std::uint64_t total_lines = 0;
+
+        bool operator==(const snapshot&) const = default;
     };
 
     engine() = default;
@@ -59,8 +61,8 @@ protected:
     bool count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
                     bool* missed_cache = nullptr);
     // The same for a file already opened (false when it could not be).
-    bool count_opened(input_file& file, char* buffer, bool* missed_cache, std::uint64_t& characters,
-                      std::uint64_t& lines);
+    bool count_opened(input_file& file, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
+                      bool* missed_cache = nullptr);
 
     // 128 KiB per read(): large enough that a read() costs little per byte, small enough to
     // stay in L2.
