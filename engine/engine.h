@@ -53,7 +53,7 @@ public:
     // Waits until no worker runs; returns at once when none does.
     void wait();
 
-protected:
+private:
     // The worker's body: takes the next entry, opens files ahead, counts, adds the result.
     void run() override;
     bool cooperative() override { return true; }
@@ -103,7 +103,9 @@ protected:
 
     std::mutex control; // taken by add_files() and reset(), never while the lock is held
 
+    // Seen only by the tests and benchmarks, through engine_probe.
+    friend class engine_probe;
     std::uint64_t workers_let_go = 0; // by reset(): blocked where no stop reached them
     std::uint64_t files_opened_ahead = 0; // counted (or failed) from a descriptor opened ahead
-    bool prefetch_from_the_start = false; // for tests: open ahead before any cache miss
+    bool prefetch_from_the_start = false; // open ahead before any cache miss
 };
