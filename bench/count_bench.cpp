@@ -9,6 +9,7 @@
 
 #include "engine/engine.h"
 #include "engine/line_feeds.h"
+#include "tests/engine_probe.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,7 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -28,27 +28,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Reaches count_file, which the engine keeps to its worker, and runs it on this thread.
-class bench_engine : public engine {
-public:
-    ~bench_engine() override { state = lib::threadable::not_started; }
-
-    bool count(const std::string& path, std::uint64_t& characters, std::uint64_t& lines)
-    {
-        state = lib::threadable::running;
-        const bool opened = count_file(path, pages[0].bytes, characters, lines);
-        state = lib::threadable::not_started;
-        return opened;
-    }
-
-private:
-    // Page-aligned, as the worker's own buffer is.
-    struct alignas(4096) page {
-        char bytes[4096];
-    };
-    std::unique_ptr<page[]> pages{new page[read_size / sizeof(page)]};
-};
 
 // A text file of the given size in the temporary folder, removed with the object.
 class text_file {
@@ -87,16 +66,16 @@ void count_file(benchmark::State& run)
 {
     const auto size = static_cast<std::size_t>(run.range(0));
     const text_file file(size);
-    bench_engine counter;
-    std::uint64_t characters = 0;
-    std::uint64_t lines = 0;
-    counter.count(file.path, characters, lines); // into the page cache
+    engine counter;
+    engine_probe probe(counter); // runs count_file on this thread
+    probe.count(file.path); // into the page cache
     for (auto _ : run) {
-        if (!counter.count(file.path, characters, lines) || characters != size) {
+        const engine_probe::result r = probe.count(file.path);
+        if (!r.opened || r.characters != size) {
             run.SkipWithError("count_file did not count the whole file");
             break;
         }
-        benchmark::DoNotOptimize(lines);
+        benchmark::DoNotOptimize(r.lines);
     }
     run.SetBytesProcessed(static_cast<std::int64_t>(run.iterations()) * static_cast<std::int64_t>(size));
     run.SetItemsProcessed(static_cast<std::int64_t>(run.iterations()));

@@ -6,6 +6,7 @@
 
 #include "engine/engine.h"
 #include "page_cache.h"
+#include "tests/engine_probe.h"
 
 #include <algorithm>
 #include <chrono>
@@ -20,12 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Shows how far the worker has read, to reset in the middle of the file.
-class watched_engine : public engine {
-public:
-    std::uint64_t position() const { return file_position.load(std::memory_order_relaxed); }
-};
 
 // Takes the file out of the page cache; false, with a message, when pages stay.
 bool evict(const std::string& path, std::uint64_t size)
@@ -63,7 +58,8 @@ int main(int argc, char** argv)
 
     if (cold)
         ::sync(); // dirty pages would stay cached
-    watched_engine counter;
+    engine counter;
+    engine_probe probe(counter); // shows how far the worker has read
     std::vector<double> latencies;
     int missed = 0;
     while (static_cast<int>(latencies.size()) < tries) {
@@ -72,9 +68,9 @@ int main(int argc, char** argv)
         if (cold && !evict(path, size))
             return 1;
         counter.add_file(path);
-        while (counter.is_running() && counter.position() < target)
+        while (counter.is_running() && probe.file_position() < target)
             std::this_thread::yield();
-        const bool counting = counter.is_running() && counter.position() < size;
+        const bool counting = counter.is_running() && probe.file_position() < size;
         const auto start = std::chrono::steady_clock::now();
         counter.reset();
         const auto end = std::chrono::steady_clock::now();

@@ -11,11 +11,11 @@ bool engine::count_file(const std::string& path, char* buffer, std::uint64_t& ch
     // reset can let this worker go meanwhile.
     if (!unattended([&]() noexcept { return file.open(path); }))
         return false;
-    return count_opened(file, buffer, missed_cache, characters, lines);
+    return count_opened(file, buffer, characters, lines, missed_cache);
 }
 
-bool engine::count_opened(input_file& file, char* const data, bool* missed_cache, std::uint64_t& characters,
-                          std::uint64_t& lines)
+bool engine::count_opened(input_file& file, char* const data, std::uint64_t& characters, std::uint64_t& lines,
+                          bool* missed_cache)
 {
     file_position = 0;
     // 0 for files that do not know their size (/proc, /sys): those are read to the end.

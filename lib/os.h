@@ -1,8 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-// The few operating-system services the thread object needs, shaped like the calls it was
+// The few operating-system services the thread object and the engine need, shaped like the calls it was
 // designed around: threads created suspended, identified by the kernel's thread id, and
 // reference-counted handles to them that can be duplicated, closed and waited on
 // independently. A handle stays usable after other handles to the same thread are closed,
@@ -44,5 +45,9 @@ void close_handle(native_handle handle) noexcept;
 bool wait_for_thread(native_handle thread) noexcept;
 
 std::uint32_t current_thread_id() noexcept;
+
+// How many files the process may hold open at once; SIZE_MAX when there is no such limit
+// (Windows handles have none worth the name) or it cannot be learnt.
+std::size_t open_files_limit() noexcept;
 
 } // namespace lib::os

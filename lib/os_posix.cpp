@@ -3,10 +3,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <limits>
 #include <mutex>
 #include <new>
 
 #include <pthread.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace lib::os {
@@ -154,6 +156,14 @@ bool wait_for_thread(native_handle thread) noexcept
 std::uint32_t current_thread_id() noexcept
 {
     return static_cast<std::uint32_t>(gettid());
+}
+
+std::size_t open_files_limit() noexcept
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<std::size_t>::max();
+    return static_cast<std::size_t>(limit.rlim_cur);
 }
 
 } // namespace lib::os

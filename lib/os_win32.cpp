@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <new>
 #include <type_traits>
 
@@ -93,6 +94,11 @@ bool wait_for_thread(native_handle thread) noexcept
 std::uint32_t current_thread_id() noexcept
 {
     return GetCurrentThreadId();
+}
+
+std::size_t open_files_limit() noexcept
+{
+    return std::numeric_limits<std::size_t>::max();
 }
 
 } // namespace lib::os

@@ -5,6 +5,7 @@
 #include "stall_fs.h"
 
 #include "engine_files.h"
+#include "engine_probe.h"
 #include "eventually.h"
 
 #include <gtest/gtest.h>
@@ -20,21 +21,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-class probe : public engine {
-public:
-    explicit probe(bool open_ahead_at_once = false) { prefetch_from_the_start = open_ahead_at_once; }
-    std::uint64_t let_go()
-    {
-        const std::lock_guard<lib::lockable> guard(*this);
-        return workers_let_go;
-    }
-    std::uint64_t opened_ahead()
-    {
-        const std::lock_guard<lib::lockable> guard(*this);
-        return files_opened_ahead;
-    }
-};
 
 std::size_t threads_of_this_process()
 {
@@ -92,11 +78,12 @@ TEST_F(StalledReads, ResetReturnsAndTheNextBatchCountsExactlyWhileTheOldReadIsHe
 {
     if (!mount())
         return;
-    probe counter;
+    engine counter;
+    engine_probe probe(counter);
     counter.add_file(fs->path("stall"));
     ASSERT_TRUE(fs->wait_until_holding(30s));
     ASSERT_TRUE(returns_while_stalled([&] { counter.reset(); }));
-    EXPECT_EQ(counter.let_go(), 1u);
+    EXPECT_EQ(probe.workers_let_go(), 1u);
     EXPECT_FALSE(counter.is_running());
     EXPECT_EQ(counter.totals().files_counted, 0u);
 
@@ -132,14 +119,15 @@ TEST_F(StalledReads, ASlowButAnsweringFileIsStillWaitedFor)
         return;
     // Its reads take 1 ms, far below the grace; but a loaded machine (sanitizers, parallel
     // tests) can stretch one past it now and then, so one try in five must be waited for.
-    probe counter;
+    engine counter;
+    engine_probe probe(counter);
     bool waited = false;
     for (int attempt = 0; attempt < 5 && !waited; ++attempt) {
-        const std::uint64_t let_go_before = counter.let_go();
+        const std::uint64_t let_go_before = probe.workers_let_go();
         counter.add_file(fs->path("slow"));
         ASSERT_TRUE(eventually([&] { return counter.file_percent() > 0; }));
         counter.reset();
-        waited = counter.let_go() == let_go_before; // it saw the stop after its read and ended
+        waited = probe.workers_let_go() == let_go_before; // it saw the stop after its read and ended
         EXPECT_TRUE(left_behind_worker_ends());
         EXPECT_EQ(totals_of(counter), (totals{0, 0, 0, 0}));
     }
@@ -159,7 +147,9 @@ TEST_F(StalledReads, FilesOpenedAheadCountWhatTheirDescriptorsReadAndFailInTheir
         dir.path("missing"),
         dir.write("d", "four\n"),
     };
-    probe counter(true);
+    engine counter;
+    engine_probe probe(counter);
+    probe.open_ahead_at_once();
     counter.add_files(batch);
     ASSERT_TRUE(fs->wait_until_holding(30s)); // the files after "stall" are open by now
     EXPECT_GE(descriptors_of_this_process(), descriptors + 4);
@@ -172,7 +162,7 @@ TEST_F(StalledReads, FilesOpenedAheadCountWhatTheirDescriptorsReadAndFailInTheir
     counter.wait();
 
     EXPECT_EQ(totals_of(counter), (totals{5, 1, stall_fs::file_size + 4 + 8 + 11 + 5, lines_per_file + 1 + 2 + 2 + 1}));
-    EXPECT_EQ(counter.opened_ahead(), 5u);
+    EXPECT_EQ(probe.files_opened_ahead(), 5u);
     EXPECT_TRUE(left_behind_worker_ends()); // no descriptor left open
 }
 
@@ -185,7 +175,8 @@ TEST_F(StalledReads, ResetAndDestructionCloseWhatWasOpenedAhead)
 
     // Blocked in a read: let go, and closes everything once the read returns.
     batch.front() = fs->path("stall");
-    probe blocked(true);
+    engine blocked;
+    engine_probe(blocked).open_ahead_at_once();
     blocked.add_files(batch);
     ASSERT_TRUE(fs->wait_until_holding(30s));
     EXPECT_GE(descriptors_of_this_process(), descriptors + 19);
@@ -195,7 +186,8 @@ TEST_F(StalledReads, ResetAndDestructionCloseWhatWasOpenedAhead)
 
     // Reading slowly: waited for, and closes everything before the end of the wait.
     batch.front() = fs->path("slow");
-    auto counter = std::make_unique<probe>(true);
+    auto counter = std::make_unique<engine>();
+    engine_probe(*counter).open_ahead_at_once();
     counter->add_files(batch);
     ASSERT_TRUE(eventually([&] { return counter->file_percent() > 0; }));
     EXPECT_GE(descriptors_of_this_process(), descriptors + 19);

@@ -3,6 +3,7 @@
 #include "engine/line_feeds.h"
 
 #include "engine_files.h"
+#include "engine_probe.h"
 #include "eventually.h"
 
 #include <gtest/gtest.h>
@@ -32,31 +33,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Reaches the worker-side fields, and runs count_file on the calling thread.
-class engine_probe : public engine {
-public:
-    using engine::file_position;
-    using engine::file_size;
-    using engine::files_opened_ahead;
-
-    struct result {
-        bool opened;
-        std::uint64_t characters;
-        std::uint64_t lines;
-    };
-    result count(const std::string& path, bool as_running = true)
-    {
-        state = as_running ? running : cancelled;
-        result r{false, ~0ull, ~0ull};
-        r.opened = count_file(path, buffer.data(), r.characters, r.lines);
-        state = finished;
-        return r;
-    }
-
-private:
-    std::vector<char> buffer = std::vector<char>(read_size);
-};
-
 struct counting_case {
     const char* name;
     std::string bytes;
@@ -85,14 +61,15 @@ std::vector<counting_case> counting_cases()
 TEST(CountFile, FollowsTheCountingRule)
 {
     scratch_dir dir;
-    engine_probe probe;
+    engine counter;
+    engine_probe probe(counter);
     for (const counting_case& c : counting_cases()) {
         const auto r = probe.count(dir.write("case", c.bytes));
         EXPECT_TRUE(r.opened) << c.name;
         EXPECT_EQ(r.characters, c.bytes.size()) << c.name;
         EXPECT_EQ(r.lines, c.lines) << c.name;
-        EXPECT_EQ(probe.file_size, c.bytes.size()) << c.name;
-        EXPECT_EQ(probe.file_position, c.bytes.size()) << c.name;
+        EXPECT_EQ(probe.file_size(), c.bytes.size()) << c.name;
+        EXPECT_EQ(probe.file_position(), c.bytes.size()) << c.name;
     }
 }
 
@@ -122,7 +99,8 @@ TEST(CountFile, LargeFilesAcrossReadsAndKernelsAgree)
     }
 
     scratch_dir dir;
-    engine_probe probe;
+    engine counter;
+    engine_probe probe(counter);
     constexpr std::size_t read = 128 * 1024;
     for (const std::size_t size : {read - 1, read, read + 1, bytes.size()}) {
         const std::string part = bytes.substr(0, size);
@@ -138,13 +116,14 @@ TEST(CountFile, NotRunningReadsNothingButTakesTheWholeSize)
 {
     // Five GiB: a size cut to 32 bits would show; a count that ignored the stop would read it all.
     scratch_dir dir;
-    engine_probe probe;
+    engine counter;
+    engine_probe probe(counter);
     const std::uint64_t five_gib = 5ull << 30;
     const auto r = probe.count(dir.sparse("huge", five_gib), false);
     EXPECT_TRUE(r.opened);
     EXPECT_EQ(r.characters, 0u);
     EXPECT_EQ(r.lines, 0u);
-    EXPECT_EQ(probe.file_size, five_gib);
+    EXPECT_EQ(probe.file_size(), five_gib);
 }
 
 TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
@@ -152,7 +131,8 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
     // Folders, FIFOs, devices and dangling links are pomvane-count's test; these are not
     // reachable from a command line.
     scratch_dir dir;
-    engine_probe probe;
+    engine counter;
+    engine_probe probe(counter);
     std::vector<std::string> bad = {
         "",
         dir.write("text", "x") + std::string(1, '\0') + "tail", // a NUL would name another file
@@ -169,11 +149,10 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
 #endif
 
     for (const std::string& path : bad) {
-        probe.file_size = 99;
-        probe.file_position = 99;
+        probe.set_progress(99, 99);
         EXPECT_FALSE(probe.count(path).opened) << path;
-        EXPECT_EQ(probe.file_size, 0u) << path;
-        EXPECT_EQ(probe.file_position, 0u) << path;
+        EXPECT_EQ(probe.file_size(), 0u) << path;
+        EXPECT_EQ(probe.file_position(), 0u) << path;
     }
 #ifndef _WIN32
     ::close(sock);
@@ -195,10 +174,11 @@ TEST(CountFile, FilesOfNoKnownSizeAreReadToTheEnd)
     std::ifstream in(path, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     ASSERT_GT(bytes.size(), 128u * 1024) << path << " must be longer than one read";
-    engine_probe probe;
+    engine counter;
+    engine_probe probe(counter);
     const auto r = probe.count(path);
     EXPECT_TRUE(r.opened);
-    EXPECT_EQ(probe.file_size, 0u);
+    EXPECT_EQ(probe.file_size(), 0u);
     EXPECT_EQ(r.characters, bytes.size());
     EXPECT_EQ(r.lines, static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'))
                            + (bytes.back() != '\n'));
@@ -235,7 +215,8 @@ TEST(CountFile, AFifoIsLookedAtButNeverOpened)
     };
     ASSERT_TRUE(eventually(waits_in_open));
 
-    engine_probe probe;
+    engine counter;
+    engine_probe probe(counter);
     EXPECT_FALSE(probe.count(fifo).opened);
     EXPECT_TRUE(waits_in_open()); // a released writer would be runnable or gone by now
 
@@ -289,12 +270,13 @@ TEST(Engine, ColdFilesTurnOnOpeningAheadAndKeepOrderAndTotals)
     }
 
     const std::size_t descriptors = descriptors_of_this_process();
-    engine_probe counter;
+    engine counter;
+    engine_probe probe(counter);
     counter.add_files(batch);
     counter.wait();
     EXPECT_EQ(totals_of(counter), (totals{batch.size(), 0, characters, lines}));
-    EXPECT_GT(counter.files_opened_ahead, 0u); // the first cold file turned opening ahead on
-    EXPECT_EQ(counter.file_size, fs::file_size(batch.back())); // the last file came last
+    EXPECT_GT(probe.files_opened_ahead(), 0u); // the first cold file turned opening ahead on
+    EXPECT_EQ(probe.file_size(), fs::file_size(batch.back())); // the last file came last
     EXPECT_EQ(descriptors_of_this_process(), descriptors);
 }
 #endif
@@ -305,7 +287,8 @@ TEST(Engine, ColdFilesTurnOnOpeningAheadAndKeepOrderAndTotals)
 TEST(CountFile, WindowsSharingNamesAndDevices)
 {
     scratch_dir dir;
-    engine_probe probe;
+    engine counter;
+    engine_probe probe(counter);
     const auto expect_counted = [&](const std::string& path, std::uint64_t characters, std::uint64_t lines) {
         const auto r = probe.count(path);
         EXPECT_TRUE(r.opened) << path;
@@ -350,9 +333,9 @@ TEST(CountFile, WindowsSharingNamesAndDevices)
     for (const std::string& path : {engine_path(dir.folder()), std::string("NUL"), std::string("CON"),
                                     engine_path(dir.folder() / "nul"), std::string("\\\\.\\PhysicalDrive0"),
                                     engine_path(pipe_name), std::string("\xff")}) {
-        probe.file_size = 99;
+        probe.set_progress(99, 99);
         EXPECT_FALSE(probe.count(path).opened) << path;
-        EXPECT_EQ(probe.file_size, 0u) << path;
+        EXPECT_EQ(probe.file_size(), 0u) << path;
     }
     OVERLAPPED waiting{};
     waiting.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
