@@ -2,27 +2,31 @@
 #include "line_feeds.h"
 
 bool engine::count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
-                        bool* missed_cache)
+                        std::string& reason, bool* missed_cache)
 {
     input_file file;
     file_size = 0;
     file_position = 0;
     // Opening may block for good on a mount that stopped answering: unattended, so that a
     // reset can let this worker go meanwhile.
-    if (!unattended([&]() noexcept { return file.open(path); }))
+    if (!unattended([&]() noexcept { return file.open(path); })) {
+        reason = file.error();
         return false;
-    return count_opened(file, buffer, characters, lines, missed_cache);
+    }
+    return count_opened(file, buffer, characters, lines, reason, missed_cache);
 }
 
 bool engine::count_opened(input_file& file, char* const data, std::uint64_t& characters, std::uint64_t& lines,
-                          bool* missed_cache)
+                          std::string& reason, bool* missed_cache)
 {
     file_position = 0;
     // 0 for files that do not know their size (/proc, /sys): those are read to the end.
     const std::uint64_t size = file.size();
     file_size = size;
-    if (!file.is_open())
+    if (!file.is_open()) {
+        reason = file.error();
         return false;
+    }
     if (size > read_size)
         file.advise_sequential();
 
@@ -43,6 +47,7 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
             n = unattended([&]() noexcept { return file.read(data, read_size); });
         }
         if (n < 0) {
+            reason = "read error after " + std::to_string(counted) + " bytes: " + file.error();
             unattended([&]() noexcept { file.close(); });
             return false; // a file that cannot be read counts as failed, with nothing of it
         }

@@ -11,8 +11,9 @@ engine::~engine()
     stop_within(grace);
 }
 
-void engine::add_files(std::span<const std::string> paths)
+void engine::add_files(std::span<const std::string> paths, bool walk_folders)
 {
+    (void)walk_folders; // folders are not walked yet: each fails as a folder
     if (paths.empty())
         return;
     const std::lock_guard serial(control);
@@ -60,13 +61,14 @@ void engine::run()
 
         std::uint64_t characters = 0;
         std::uint64_t lines = 0;
+        std::string reason;
         bool missed_cache = false;
-        const bool opened = from_ahead ? count_opened(file, buffer[0].bytes, characters, lines)
-                                       : count_file(path, buffer[0].bytes, characters, lines,
+        const bool opened = from_ahead ? count_opened(file, buffer[0].bytes, characters, lines, reason)
+                                       : count_file(path, buffer[0].bytes, characters, lines, reason,
                                                     ahead.active() ? nullptr : &missed_cache);
         if (missed_cache)
             ahead.activate();
-        add_result(opened, from_ahead, characters, lines);
+        add_result(opened, from_ahead, characters, lines, std::move(reason));
     }
 }
 
@@ -85,19 +87,29 @@ bool engine::take_next(open_ahead& ahead, std::string& path, std::vector<std::st
     return true;
 }
 
-void engine::add_result(bool opened, bool from_ahead, std::uint64_t characters, std::uint64_t lines)
+void engine::add_result(bool opened, bool from_ahead, std::uint64_t characters, std::uint64_t lines,
+                        std::string reason)
 {
     const std::lock_guard<lib::lockable> guard(*this);
-    ++cursor;
-    ++processed;
     files_opened_ahead += from_ahead ? 1 : 0;
     if (opened) {
         total_lines += lines;
         total_characters += characters;
         ++files_counted;
     } else {
-        ++files_failed;
+        add_failure(*cursor, std::move(reason));
     }
+    ++cursor;
+    ++processed;
+}
+
+void engine::add_failure(const std::string& path, std::string reason)
+{
+    ++files_failed;
+    if (failed.size() < failures_kept)
+        failed.push_back({path, std::move(reason)});
+    else
+        ++failed_not_kept;
 }
 
 void engine::clear_batch()
@@ -137,6 +149,20 @@ std::int32_t engine::file_percent()
     return static_cast<std::int32_t>(std::min(percent, static_cast<double>(INT32_MAX)));
 }
 
+std::vector<engine::failure> engine::failures(std::size_t from)
+{
+    const std::lock_guard<lib::lockable> guard(*this);
+    if (from >= failed.size())
+        return {};
+    return {failed.begin() + static_cast<std::ptrdiff_t>(from), failed.end()};
+}
+
+std::uint64_t engine::failures_not_kept()
+{
+    const std::lock_guard<lib::lockable> guard(*this);
+    return failed_not_kept;
+}
+
 void engine::reset()
 {
     const std::lock_guard serial(control);
@@ -150,6 +176,9 @@ void engine::reset()
     total_lines = 0;
     files_counted = 0;
     files_failed = 0;
+    failed.clear();
+    failed.shrink_to_fit();
+    failed_not_kept = 0;
     clear_batch();
 }
 

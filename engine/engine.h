@@ -32,13 +32,25 @@ public:
         bool operator==(const snapshot&) const = default;
     };
 
+    struct failure {
+        std::string path; // raw bytes, as queued or as found by a walk
+        // The system's message ("No such file or directory", "Permission denied", ...) or ours:
+        // "is a folder", "not a regular file", "read error after N bytes: <message>".
+        std::string reason;
+    };
+    // The failures kept since the last reset; those past it are only counted, so that memory
+    // stays bounded whatever is dropped.
+    static constexpr std::size_t failures_kept = 10000;
+
     engine() = default;
     // Returns promptly even while the worker is blocked in a read that never returns.
     ~engine() override;
 
     // Queues the paths in order (raw bytes, used whole) under one hold of the lock, so that
-    // a drop stays one batch, and starts a worker when none is running.
-    void add_files(std::span<const std::string> paths);
+    // a drop stays one batch, and starts a worker when none is running. With walk_folders, an
+    // entry that names a folder is counted by the regular files below it, walked lazily on the
+    // worker; without it a folder fails ("is a folder").
+    void add_files(std::span<const std::string> paths, bool walk_folders = false);
     void add_file(const std::string& path) { add_files({&path, 1}); }
     bool is_running();
     snapshot totals();
@@ -46,6 +58,11 @@ public:
     std::uint32_t files_percent();
     // Share of the current file read so far; over 100 when the file grew while read.
     std::int32_t file_percent();
+    // The failures kept since the last reset, from index `from` on, in the order they
+    // happened, so that a poller copies only the new ones.
+    std::vector<failure> failures(std::size_t from = 0);
+    // Failures past the bound: counted in files_failed, not kept.
+    std::uint64_t failures_not_kept();
     // Stops the worker and zeroes everything. Waits for a worker that sees the stop (within
     // one 1 KiB block of reading); one blocked in a read that does not return is let go and
     // will change nothing here when its read returns.
@@ -62,18 +79,22 @@ private:
     // and the paths to open ahead now. False when the worker is to end: stopped, or the
     // batch drained and forgotten.
     bool take_next(open_ahead& ahead, std::string& path, std::vector<std::string>& to_open);
-    // Under the lock: moves the cursor past the file and adds its result to the totals.
-    void add_result(bool opened, bool from_ahead, std::uint64_t characters, std::uint64_t lines);
+    // Under the lock: moves the cursor past the file and adds its result to the totals, or
+    // its failure with the reason.
+    void add_result(bool opened, bool from_ahead, std::uint64_t characters, std::uint64_t lines, std::string reason);
+    // Under the lock: keeps the failure while under the bound.
+    void add_failure(const std::string& path, std::string reason);
 
     // Counts one file while the state stays running, reading through buffer (read_size
-    // bytes); false when it cannot be opened as a regular file or a read fails. With
+    // bytes); false, with the reason, when it cannot be opened as a regular file or a read
+    // fails. With
     // missed_cache, the first read takes only what is in memory, and *missed_cache is set
     // when that was not all. Called on the worker without the lock.
     bool count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
-                    bool* missed_cache = nullptr);
+                    std::string& reason, bool* missed_cache = nullptr);
     // The same for a file already opened (false when it could not be).
     bool count_opened(input_file& file, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
-                      bool* missed_cache = nullptr);
+                      std::string& reason, bool* missed_cache = nullptr);
 
     // 128 KiB per read(): large enough that a read() costs little per byte, small enough to
     // stay in L2.
@@ -100,6 +121,8 @@ private:
     std::uint64_t files_failed = 0;
     std::uint64_t total_characters = 0;
     std::uint64_t total_lines = 0;
+    std::vector<failure> failed;
+    std::uint64_t failed_not_kept = 0;
 
     std::mutex control; // taken by add_files() and reset(), never while the lock is held
 

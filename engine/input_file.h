@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 // One file opened for reading, and only ever a regular file: the path is looked at before
 // it is opened, because opening has effects of its own on anything else (a FIFO's waiting
@@ -13,13 +14,18 @@
 class input_file {
 public:
     input_file() = default;
-    input_file(input_file&& other) noexcept : native(other.native), bytes(other.bytes) { other.native = -1; }
+    input_file(input_file&& other) noexcept
+        : native(other.native), bytes(other.bytes), failure(std::move(other.failure))
+    {
+        other.native = -1;
+    }
     input_file& operator=(input_file&& other) noexcept
     {
         if (this != &other) {
             close();
             native = other.native;
             bytes = other.bytes;
+            failure = std::move(other.failure);
             other.native = -1;
         }
         return *this;
@@ -31,6 +37,9 @@ public:
     // Opens path (raw bytes, used whole) when it names a readable regular file; false
     // otherwise, a path with an embedded NUL included. Closes what was open before.
     bool open(const std::string& path);
+    // Why the last open() or read() failed, for people: the system's message for the error,
+    // or "is a folder" or "not a regular file". Empty after a success.
+    const std::string& error() const { return failure; }
     bool is_open() const { return native != -1; }
     // The size the file had when it was opened; 0 for files that do not know theirs
     // (those under /proc and /sys), which are read until a read returns nothing.
@@ -52,4 +61,5 @@ private:
     // A POSIX descriptor or a Win32 HANDLE; -1 (INVALID_HANDLE_VALUE) when nothing is open.
     std::intptr_t native = -1;
     std::uint64_t bytes = 0;
+    std::string failure;
 };

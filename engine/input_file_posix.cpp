@@ -1,6 +1,7 @@
 #include "input_file.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,24 +30,47 @@ ssize_t cached_read(int fd, char* buffer, std::size_t size)
     return ::preadv2(fd, &span, 1, -1, RWF_NOWAIT); // offset -1: from the file's own position
 }
 
+// The system's message for an errno value; strerror_r, since strerror may share its buffer
+// between threads.
+std::string message(int error)
+{
+    char text[256];
+    return ::strerror_r(error, text, sizeof text); // the GNU form: returns the message
+}
+
 } // namespace
 
 bool input_file::open(const std::string& path)
 {
     close();
-    if (path.find('\0') != std::string::npos) // a NUL would silently name another file
+    if (path.find('\0') != std::string::npos) { // a NUL would silently name another file
+        failure = message(EINVAL);
         return false;
+    }
     struct stat seen;
-    if (::stat(path.c_str(), &seen) != 0 || !S_ISREG(seen.st_mode))
+    if (::stat(path.c_str(), &seen) != 0) {
+        failure = message(errno);
         return false;
+    }
+    if (!S_ISREG(seen.st_mode)) {
+        failure = S_ISDIR(seen.st_mode) ? "is a folder" : "not a regular file";
+        return false;
+    }
     // Non-blocking only for the open itself: a path swapped for a FIFO since the stat must
     // not leave us waiting for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        failure = message(errno);
         return false;
+    }
     struct stat opened;
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != seen.st_dev
-        || opened.st_ino != seen.st_ino) {
+    if (::fstat(fd, &opened) != 0) {
+        failure = message(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(opened.st_mode) || opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino) {
+        failure = "not a regular file"; // swapped since it was looked at
         ::close(fd);
         return false;
     }
@@ -64,7 +88,11 @@ std::int64_t input_file::read(char* buffer, std::size_t size)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         n = retried(fd, plain_read, buffer, size);
     }
-    return n < 0 ? -1 : n;
+    if (n < 0) {
+        failure = message(errno);
+        return -1;
+    }
+    return n;
 }
 
 std::int64_t input_file::read_cached(char* buffer, std::size_t size)
@@ -77,6 +105,7 @@ std::int64_t input_file::read_cached(char* buffer, std::size_t size)
     // A file system without non-blocking reads, or a kernel older than 4.14.
     if (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)
         return read(buffer, size);
+    failure = message(errno);
     return -1;
 }
 
@@ -96,4 +125,5 @@ void input_file::close()
         ::close(static_cast<int>(native));
     native = -1;
     bytes = 0;
+    failure.clear();
 }

@@ -59,6 +59,24 @@ std::wstring name_to_open(const std::wstring& path)
     return {};
 }
 
+// The system's message for a Win32 error, in UTF-8, without the full stop and line end
+// FormatMessage puts after it.
+std::string message(DWORD error)
+{
+    wchar_t text[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  text, sizeof text / sizeof text[0], nullptr);
+    while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r' || text[length - 1] == L'.'
+                          || text[length - 1] == L' '))
+        --length;
+    if (length == 0)
+        return "error " + std::to_string(error);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
 } // namespace
 
 bool input_file::open(const std::string& path)
@@ -66,24 +84,35 @@ bool input_file::open(const std::string& path)
     close();
     std::wstring wide;
     // A NUL would silently name another file.
-    if (path.find('\0') != std::string::npos || !widen(path, wide))
+    if (path.find('\0') != std::string::npos || !widen(path, wide)) {
+        failure = message(ERROR_INVALID_NAME);
         return false;
+    }
     const std::wstring name = name_to_open(wide);
-    if (name.empty())
+    if (name.empty()) {
+        failure = "not a regular file";
         return false;
+    }
     // Look first: a folder or a missing file is refused without opening anything.
     WIN32_FILE_ATTRIBUTE_DATA seen;
-    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &seen)
-        || (seen.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &seen)) {
+        failure = message(GetLastError());
         return false;
+    }
+    if ((seen.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        failure = (seen.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "is a folder" : "not a regular file";
+        return false;
+    }
     // Shared for reading, writing and deleting: a file open in an editor, or being written,
     // is counted, and its owner is never locked out. SECURITY_IDENTIFICATION keeps a pipe
     // that a link might lead to from acting as us.
     HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        failure = message(GetLastError());
         return false;
+    }
     // Then check what was opened: a file on a disk, not a folder, with a size. (Win32 gives
     // the look no file id to compare; a path swapped in between is held to the same test.)
     BY_HANDLE_FILE_INFORMATION opened;
@@ -91,6 +120,7 @@ bool input_file::open(const std::string& path)
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &opened)
         || (opened.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0
         || !GetFileSizeEx(file, &size) || size.QuadPart < 0) {
+        failure = "not a regular file";
         CloseHandle(file);
         return false;
     }
@@ -104,8 +134,13 @@ std::int64_t input_file::read(char* buffer, std::size_t size)
     // ReadFile takes a 32-bit count.
     const auto wanted = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
     DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(native), buffer, wanted, &got, nullptr))
-        return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+    if (!ReadFile(reinterpret_cast<HANDLE>(native), buffer, wanted, &got, nullptr)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_HANDLE_EOF)
+            return 0;
+        failure = message(error);
+        return -1;
+    }
     return got;
 }
 
@@ -128,4 +163,5 @@ void input_file::close()
         CloseHandle(reinterpret_cast<HANDLE>(native));
     native = -1;
     bytes = 0;
+    failure.clear();
 }

@@ -32,6 +32,7 @@ public:
         bool opened;
         std::uint64_t characters;
         std::uint64_t lines;
+        std::string reason; // why it failed
     };
     // count_file on the calling thread, as the worker runs it; with as_running false, as
     // after a stop. The engine must have no worker.
@@ -40,8 +41,8 @@ public:
         counter.state = as_running ? engine::running : engine::cancelled;
         if (!buffer)
             buffer = engine::read_buffer();
-        result r{false, ~0ull, ~0ull};
-        r.opened = counter.count_file(path, buffer[0].bytes, r.characters, r.lines);
+        result r{false, ~0ull, ~0ull, {}};
+        r.opened = counter.count_file(path, buffer[0].bytes, r.characters, r.lines, r.reason);
         counter.state = engine::finished;
         return r;
     }

@@ -146,11 +146,16 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     bad.push_back(socket_path);
     bad.push_back("/proc/self/mem"); // opens, but its first read fails (EIO): no partial counts
+    EXPECT_EQ(probe.count(socket_path).reason, "not a regular file");
+    EXPECT_EQ(probe.count("/proc/self/mem").reason, "read error after 0 bytes: Input/output error");
 #endif
+    EXPECT_EQ(probe.count(dir.folder().string()).reason, "is a folder");
 
     for (const std::string& path : bad) {
         probe.set_progress(99, 99);
-        EXPECT_FALSE(probe.count(path).opened) << path;
+        const engine_probe::result r = probe.count(path);
+        EXPECT_FALSE(r.opened) << path;
+        EXPECT_FALSE(r.reason.empty()) << path;
         EXPECT_EQ(probe.file_size(), 0u) << path;
         EXPECT_EQ(probe.file_position(), 0u) << path;
     }
@@ -374,6 +379,38 @@ TEST(Engine, CountsInOrderAndKeepsTotalsAfterTheBatch)
 
     counter.reset();
     expect_cleared(counter);
+}
+
+TEST(Engine, FailuresAreNamedBoundedAndForgottenOnReset)
+{
+    scratch_dir dir;
+    engine counter;
+    std::vector<std::string> batch(engine::failures_kept + 2, dir.path("missing"));
+    batch.front() = dir.folder().string();
+    batch.back() = dir.write("b", "x");
+    counter.add_files(batch);
+    counter.add_file(dir.path("late")); // a later batch is held to the same bound
+    ASSERT_TRUE(eventually([&] { return !counter.is_running(); }));
+    EXPECT_EQ(totals_of(counter), (totals{1, engine::failures_kept + 2, 1, 1}));
+    const std::vector<engine::failure> kept = counter.failures();
+    ASSERT_EQ(kept.size(), engine::failures_kept);
+    EXPECT_EQ(kept.front().path, batch.front());
+    EXPECT_EQ(kept.front().reason, "is a folder");
+#ifndef _WIN32 // the system's own words; Windows words them its way
+    EXPECT_EQ(kept[1].reason, "No such file or directory");
+#endif
+    EXPECT_EQ(kept.back().path, dir.path("missing"));
+    EXPECT_EQ(counter.failures_not_kept(), 2u);
+    EXPECT_EQ(counter.failures(engine::failures_kept - 1).size(), 1u); // only the new ones
+    EXPECT_TRUE(counter.failures(engine::failures_kept + 5).empty());
+
+    counter.reset();
+    EXPECT_TRUE(counter.failures().empty());
+    EXPECT_EQ(counter.failures_not_kept(), 0u);
+    counter.add_file(dir.path("again"));
+    ASSERT_TRUE(eventually([&] { return !counter.is_running(); }));
+    ASSERT_EQ(counter.failures().size(), 1u);
+    EXPECT_EQ(counter.failures().front().path, dir.path("again"));
 }
 
 TEST(Engine, PercentagesFollowTheBatchAndResetStopsALongCount)
