@@ -3,6 +3,7 @@
 
 #include "engine/command_line.h"
 #include "engine/engine.h"
+#include "lib/paths.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -52,7 +53,7 @@ bool read_paths(std::FILE* input, std::vector<std::string>& paths)
 int main(int argc, char** argv)
 {
     use_binary_standard_streams();
-    const std::vector<std::string> args = command_line_arguments(argc, argv);
+    const std::vector<std::string> args = lib::command_line_arguments(argc, argv);
     const bool from_stdin = args.size() == 1 && args.front() == "-";
     std::vector<std::string> paths;
     if (from_stdin) {

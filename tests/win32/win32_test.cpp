@@ -3,8 +3,6 @@
 #include "field_text.h"
 #include "paths.h"
 
-#include "engine/command_line.h"
-
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -97,11 +95,4 @@ TEST(Paths, DropsArriveWholeAndInOrderAsUtf8)
     EXPECT_EQ(paths[0], "C:\\na\xc3\xafve \xe2\x9c\x93.txt");
     EXPECT_EQ(paths[1], "C:\\" + std::string(300, 'd') + "\\file.txt");
     EXPECT_EQ(paths[2], "C:\\emoji \xf0\x9f\x98\x80");
-}
-
-TEST(Paths, AnUnpairedSurrogateBecomesTheEmptyPath)
-{
-    // The empty path fails to open; U+FFFD in its place could name another, existing file.
-    const std::wstring name{L'a', static_cast<wchar_t>(0xD800), L'b'};
-    EXPECT_EQ(utf8_path(name), "");
 }
