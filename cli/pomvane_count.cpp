@@ -1,7 +1,8 @@
 // pomvane-count: the counting engine without the window, for scripts and benchmarks.
 // It hands every path to the engine in order, as a drop does, and waits until counting ends.
 
-#include "engine/command_line.h"
+#include "command_line.h"
+
 #include "engine/engine.h"
 #include "lib/paths.h"
 
