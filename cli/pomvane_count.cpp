@@ -4,6 +4,7 @@
 #include "command_line.h"
 
 #include "engine/engine.h"
+#include "engine/totals_text.h"
 #include "lib/paths.h"
 
 #include <cerrno>
@@ -83,11 +84,7 @@ int main(int argc, char** argv)
                   << " failed: the counting thread could not be started\n";
         return 1;
     }
-    std::printf("files=%llu failed=%llu characters=%llu lines=%llu\n",
-                static_cast<unsigned long long>(totals.files_counted),
-                static_cast<unsigned long long>(totals.files_failed),
-                static_cast<unsigned long long>(totals.total_characters),
-                static_cast<unsigned long long>(totals.total_lines));
+    std::fputs((totals_line(totals) + '\n').c_str(), stdout);
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return failed("cannot write standard output", errno != 0 ? errno : EIO);
