@@ -1,74 +1,16 @@
 #include "input_file.h"
 
+#include "lib/paths.h"
+
 #include <windows.h>
 
 #include <algorithm>
-#include <climits>
 #include <string>
-
-namespace {
-
-// UTF-8 to UTF-16 for the wide calls. An invalid sequence fails instead of becoming U+FFFD,
-// which would name another file.
-bool widen(const std::string& utf8, std::wstring& wide)
-{
-    if (utf8.empty() || utf8.size() > INT_MAX)
-        return false;
-    const int size = static_cast<int>(utf8.size());
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
-    if (length <= 0)
-        return false;
-    wide.resize(static_cast<std::size_t>(length));
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), length) == length;
-}
-
-// The name to open: the path as given while the full path stays below MAX_PATH, else the
-// full path in the \\?\ form, which has no such limit but skips Win32's normalisation, hence
-// GetFullPathNameW first (slashes, "." and ".."). Empty for anything in the device
-// namespace (NUL, CON, COM1, \\.\PhysicalDrive0, \\.\pipe\...): opening those is refused
-// before it is tried, since opening a device or pipe has effects of its own and may wait.
-std::wstring name_to_open(const std::wstring& path)
-{
-    // The NT namespace, which CreateFileW would take as it is.
-    if (path.starts_with(L"\\??\\") || path.starts_with(L"/\?\?/"))
-        return {};
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return {};
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed)
-        return {};
-    full.resize(length);
-    // Only drive paths (C:\...) and shares (\\server\share\...) name files; \\?\ paths only
-    // in those two forms.
-    const auto is_drive = [](const std::wstring& p, std::size_t at) {
-        const wchar_t letter = p.size() >= at + 3 ? static_cast<wchar_t>(p[at] | 0x20) : 0;
-        return letter >= L'a' && letter <= L'z' && p[at + 1] == L':' && p[at + 2] == L'\\';
-    };
-    if (full.starts_with(L"\\\\?\\"))
-        return is_drive(full, 4) || full.starts_with(L"\\\\?\\UNC\\") ? full : std::wstring{};
-    if (full.starts_with(L"\\\\.\\") || full.starts_with(L"\\??\\"))
-        return {};
-    if (full.size() < MAX_PATH)
-        return path;
-    if (is_drive(full, 0))
-        return L"\\\\?\\" + full;
-    if (full.starts_with(L"\\\\"))
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    return {};
-}
-
-} // namespace
 
 bool input_file::open(const std::string& path)
 {
     close();
-    std::wstring wide;
-    // A NUL would silently name another file.
-    if (path.find('\0') != std::string::npos || !widen(path, wide))
-        return false;
-    const std::wstring name = name_to_open(wide);
+    const std::wstring name = lib::name_to_open(path);
     if (name.empty())
         return false;
     // Look first: a folder or a missing file is refused without opening anything.
