@@ -1,7 +1,8 @@
 #include "input_file.h"
 
+#include "lib/os.h"
+
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,26 +31,18 @@ ssize_t cached_read(int fd, char* buffer, std::size_t size)
     return ::preadv2(fd, &span, 1, -1, RWF_NOWAIT); // offset -1: from the file's own position
 }
 
-// The system's message for an errno value; strerror_r, since strerror may share its buffer
-// between threads.
-std::string message(int error)
-{
-    char text[256];
-    return ::strerror_r(error, text, sizeof text); // the GNU form: returns the message
-}
-
 } // namespace
 
 bool input_file::open(const std::string& path)
 {
     close();
     if (path.find('\0') != std::string::npos) { // a NUL would silently name another file
-        failure = message(EINVAL);
+        failure = lib::os::error_message(EINVAL);
         return false;
     }
     struct stat seen;
     if (::stat(path.c_str(), &seen) != 0) {
-        failure = message(errno);
+        failure = lib::os::error_message(errno);
         return false;
     }
     if (!S_ISREG(seen.st_mode)) {
@@ -60,12 +53,12 @@ bool input_file::open(const std::string& path)
     // not leave us waiting for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        failure = message(errno);
+        failure = lib::os::error_message(errno);
         return false;
     }
     struct stat opened;
     if (::fstat(fd, &opened) != 0) {
-        failure = message(errno);
+        failure = lib::os::error_message(errno);
         ::close(fd);
         return false;
     }
@@ -89,7 +82,7 @@ std::int64_t input_file::read(char* buffer, std::size_t size)
         n = retried(fd, plain_read, buffer, size);
     }
     if (n < 0) {
-        failure = message(errno);
+        failure = lib::os::error_message(errno);
         return -1;
     }
     return n;
@@ -105,7 +98,7 @@ std::int64_t input_file::read_cached(char* buffer, std::size_t size)
     // A file system without non-blocking reads, or a kernel older than 4.14.
     if (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)
         return read(buffer, size);
-    failure = message(errno);
+    failure = lib::os::error_message(errno);
     return -1;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The few operating-system services the thread object and the engine need, shaped like the calls it was
 // designed around: threads created suspended, identified by the kernel's thread id, and
@@ -49,5 +50,9 @@ std::uint32_t current_thread_id() noexcept;
 // How many files the process may hold open at once; SIZE_MAX when there is no such limit
 // (Windows handles have none worth the name) or it cannot be learnt.
 std::size_t open_files_limit() noexcept;
+
+// The system's message for an error number (errno on POSIX, GetLastError() on Windows),
+// in UTF-8, without a final full stop: "No such file or directory". Safe from any thread.
+std::string error_message(unsigned long error);
 
 } // namespace lib::os

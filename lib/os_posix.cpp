@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <new>
@@ -164,6 +165,14 @@ std::size_t open_files_limit() noexcept
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return std::numeric_limits<std::size_t>::max();
     return static_cast<std::size_t>(limit.rlim_cur);
+}
+
+std::string error_message(unsigned long error)
+{
+    // strerror_r, since strerror may share its buffer between threads; the GNU form returns
+    // the message, in text or in static storage.
+    char text[256];
+    return ::strerror_r(static_cast<int>(error), text, sizeof text);
 }
 
 } // namespace lib::os

@@ -1,5 +1,7 @@
 #include "os.h"
 
+#include "paths.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -99,6 +101,19 @@ std::uint32_t current_thread_id() noexcept
 std::size_t open_files_limit() noexcept
 {
     return std::numeric_limits<std::size_t>::max();
+}
+
+std::string error_message(unsigned long error)
+{
+    wchar_t text[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  text, sizeof text / sizeof text[0], nullptr);
+    // FormatMessage ends its messages with a full stop and a line end.
+    while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r' || text[length - 1] == L'.'
+                          || text[length - 1] == L' '))
+        --length;
+    const std::string utf8 = to_utf8({text, length});
+    return utf8.empty() ? "error " + std::to_string(error) : utf8;
 }
 
 } // namespace lib::os

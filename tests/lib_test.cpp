@@ -1,5 +1,6 @@
 #include "lib/handle.h"
 #include "lib/os.h"
+#include "lib/paths.h"
 #include "lib/threadable.h"
 
 #include "eventually.h"
@@ -374,3 +375,14 @@ TEST(ThreadableDeathTest, ForcedStopEndsTheProcessLoudly)
 #endif
 
 } // namespace
+
+#ifdef _WIN32
+TEST(Paths, ConvertBothWaysAndRefuseNamesWithoutAFaithfulForm)
+{
+    EXPECT_EQ(lib::to_utf16(lib::to_utf8(L"caf\u00e9 \U0001F600")), L"caf\u00e9 \U0001F600");
+    // The empty path fails to open; U+FFFD in its place could name another, existing file.
+    const std::wstring unpaired{L'a', static_cast<wchar_t>(0xD800), L'b'};
+    EXPECT_EQ(lib::to_utf8(unpaired), "");
+    EXPECT_EQ(lib::to_utf16("a\xff" "b"), L"");
+}
+#endif

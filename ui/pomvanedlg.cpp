@@ -6,6 +6,8 @@
 #include "resource.h"
 #include "urilist.h"
 
+#include "engine/totals_text.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -175,11 +177,7 @@ void CPomvaneDlg::pasteFiles()
 void CPomvaneDlg::copyTotals()
 {
     const engine::snapshot totals = countingEngine.totals();
-    QApplication::clipboard()->setText(QStringLiteral("files=%1 failed=%2 characters=%3 lines=%4")
-                                               .arg(to_decimal(totals.files_counted),
-                                                    to_decimal(totals.files_failed),
-                                                    to_decimal(totals.total_characters),
-                                                    to_decimal(totals.total_lines)));
+    QApplication::clipboard()->setText(QString::fromStdString(totals_line(totals)));
 }
 
 // The fields bring their own menu (Copy, Select All); the About entry is added to it, so that
@@ -257,9 +255,6 @@ void CPomvaneDlg::refresh()
 
     const engine::snapshot totals = countingEngine.totals();
     set_field_text(linesField, to_decimal(totals.total_lines));
-    QString files = to_decimal(totals.files_counted);
-    if (totals.files_failed != 0)
-        files += QStringLiteral(" (%1 failed to open)").arg(to_decimal(totals.files_failed));
-    set_field_text(filesField, files);
+    set_field_text(filesField, QString::fromStdString(files_text(totals)));
     set_field_text(charactersField, to_decimal(totals.total_characters));
 }

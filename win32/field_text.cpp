@@ -5,14 +5,6 @@ std::wstring to_decimal(std::uint64_t value)
     return std::to_wstring(value);
 }
 
-std::wstring files_text(std::uint64_t counted, std::uint64_t failed)
-{
-    std::wstring text = to_decimal(counted);
-    if (failed != 0)
-        text += L" (" + to_decimal(failed) + L" failed to open)";
-    return text;
-}
-
 void set_field_text(HWND field, const std::wstring& text)
 {
     // Rewriting the same text ten times a second would only make the field flicker.

@@ -10,8 +10,5 @@
 // Plain decimal digits: no sign, grouping or leading zeros.
 std::wstring to_decimal(std::uint64_t value);
 
-// "12", or "12 (3 failed to open)" once a file failed.
-std::wstring files_text(std::uint64_t counted, std::uint64_t failed);
-
 // Replaces the text of an edit control, keeping the selection the user made in it.
 void set_field_text(HWND field, const std::wstring& text);

@@ -2,7 +2,7 @@
 // Qt window.
 #include "main_dialog.h"
 
-#include "engine/command_line.h"
+#include "lib/paths.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -13,5 +13,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     // A GUI program has no console to explain a failure in; its exit status tells.
-    return run_main_dialog(instance, command_line_arguments(0, nullptr)) ? 0 : 1;
+    return run_main_dialog(instance, lib::command_line_arguments(0, nullptr)) ? 0 : 1;
 }

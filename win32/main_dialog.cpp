@@ -7,6 +7,8 @@
 #include "resource.h"
 
 #include "engine/engine.h"
+#include "engine/totals_text.h"
+#include "lib/paths.h"
 
 #include <commctrl.h>
 
@@ -45,7 +47,7 @@ void refresh(HWND window, engine& counter)
 
     const engine::snapshot totals = counter.totals();
     set_field_text(GetDlgItem(window, IDC_LINES), to_decimal(totals.total_lines));
-    set_field_text(GetDlgItem(window, IDC_FILES), files_text(totals.files_counted, totals.files_failed));
+    set_field_text(GetDlgItem(window, IDC_FILES), lib::to_utf16(files_text(totals)));
     set_field_text(GetDlgItem(window, IDC_CHARACTERS), to_decimal(totals.total_characters));
 }
 

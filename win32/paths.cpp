@@ -1,6 +1,6 @@
 #include "paths.h"
 
-#include "engine/command_line.h"
+#include "lib/paths.h"
 
 std::vector<std::string> dropped_paths(HDROP drop)
 {
@@ -17,7 +17,7 @@ std::vector<std::string> dropped_paths(HDROP drop)
         if (DragQueryFileW(drop, i, path.data(), length + 1) != length)
             continue;
         path.resize(length);
-        paths.push_back(utf8_path(path));
+        paths.push_back(lib::to_utf8(path));
     }
     return paths;
 }

@@ -4,7 +4,6 @@
 #include <shellapi.h>
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 // The engine takes paths as UTF-8; Windows hands them over as UTF-16.

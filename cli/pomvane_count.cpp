@@ -1,8 +1,11 @@
 // pomvane-count: the counting engine without the window, for scripts and benchmarks.
 // It hands every path to the engine in order, as a drop does, and waits until counting ends.
 
-#include "engine/command_line.h"
+#include "command_line.h"
+
 #include "engine/engine.h"
+#include "engine/totals_text.h"
+#include "lib/paths.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -52,7 +55,7 @@ bool read_paths(std::FILE* input, std::vector<std::string>& paths)
 int main(int argc, char** argv)
 {
     use_binary_standard_streams();
-    const std::vector<std::string> args = command_line_arguments(argc, argv);
+    const std::vector<std::string> args = lib::command_line_arguments(argc, argv);
     const bool from_stdin = args.size() == 1 && args.front() == "-";
     std::vector<std::string> paths;
     if (from_stdin) {
@@ -81,11 +84,7 @@ int main(int argc, char** argv)
                   << " failed: the counting thread could not be started\n";
         return 1;
     }
-    std::printf("files=%llu failed=%llu characters=%llu lines=%llu\n",
-                static_cast<unsigned long long>(totals.files_counted),
-                static_cast<unsigned long long>(totals.files_failed),
-                static_cast<unsigned long long>(totals.total_characters),
-                static_cast<unsigned long long>(totals.total_lines));
+    std::fputs((totals_line(totals) + '\n').c_str(), stdout);
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return failed("cannot write standard output", errno != 0 ? errno : EIO);
