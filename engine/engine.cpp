@@ -13,19 +13,17 @@ engine::~engine()
 
 void engine::add_files(std::span<const std::string> paths, bool walk_folders)
 {
-    (void)walk_folders; // folders are not walked yet: each fails as a folder
     if (paths.empty())
         return;
     const std::lock_guard serial(control);
     std::unique_lock<lib::lockable> guard(*this);
-    // The worker empties the queue as its last look at it. An empty queue while the state
-    // still reads running means that worker is on its way out and will not see this entry:
-    // let it end (it blocks on nothing any more), then start a new one.
-    const bool worker_leaving = state == running && queue.empty();
-    const bool nothing_pending = cursor == queue.end();
-    queue.insert(queue.end(), paths.begin(), paths.end());
-    if (nothing_pending)
-        cursor = std::prev(queue.end(), static_cast<std::ptrdiff_t>(paths.size()));
+    // The worker forgets the batch as its last look at it. No batch while the state still
+    // reads running means that worker is on its way out and will not see this entry: let it
+    // end (it blocks on nothing any more), then start a new one.
+    const bool worker_leaving = state == running && known == 0;
+    for (const std::string& path : paths)
+        queue.push(path, walk_folders);
+    known += paths.size();
     if (worker_leaving) {
         guard.unlock();
         stop(true);
@@ -37,26 +35,41 @@ void engine::add_files(std::span<const std::string> paths, bool walk_folders)
 
 void engine::run()
 {
-    // The buffer and the files opened ahead are the worker's own: one let go in a blocked
-    // read keeps them until that read returns.
+    // The buffer, the files opened ahead, the walk and the paths taken are the worker's own:
+    // one let go in a blocked call keeps them until that call returns.
     const std::unique_ptr<page[]> buffer = read_buffer();
     open_ahead ahead(prefetch_from_the_start);
+    folder_walk walk;
+    std::deque<path_queue::entry> upcoming;
     const auto around = [](auto call) { unattended(call); };
 
     for (;;) {
-        std::string path;
-        std::vector<std::string> to_open;
-        if (!take_next(ahead, path, to_open)) {
+        item next;
+        if (!take_next(walk, upcoming, ahead.held() + ahead.room(), next)) {
             unattended([&]() noexcept { ahead.close_all(); }); // closing may block like reading
             return;
+        }
+        if (next.look && enter_folder(walk, next.path, true))
+            continue;
+        if (next.what == folder_listing::folder) {
+            enter_folder(walk, next.path, false);
+            continue;
+        }
+        if (next.what != folder_listing::file) {
+            const std::lock_guard<lib::lockable> guard(*this);
+            if (next.what == folder_listing::unnamed)
+                add_step(0, &next.path, folder_listing::unnamed_reason);
+            else
+                add_step(0); // links, FIFOs, sockets, devices: passed by
+            continue;
         }
 
         const bool from_ahead = ahead.holds_next();
         input_file file = from_ahead ? ahead.take() : input_file();
-        for (const std::string& next : to_open) {
+        for (const std::string& path : files_ahead(ahead, walk, upcoming)) {
             if (state != running)
                 break; // the state is looked at between opens as between blocks
-            ahead.open(next, around);
+            ahead.open(path, around);
         }
 
         std::uint64_t characters = 0;
@@ -64,42 +77,108 @@ void engine::run()
         std::string reason;
         bool missed_cache = false;
         const bool opened = from_ahead ? count_opened(file, buffer[0].bytes, characters, lines, reason)
-                                       : count_file(path, buffer[0].bytes, characters, lines, reason,
+                                       : count_file(next.path, buffer[0].bytes, characters, lines, reason,
                                                     ahead.active() ? nullptr : &missed_cache);
         if (missed_cache)
             ahead.activate();
-        add_result(opened, from_ahead, characters, lines, std::move(reason));
+        const std::lock_guard<lib::lockable> guard(*this);
+        add_result(opened, from_ahead, characters, lines, next.path, std::move(reason));
     }
 }
 
-bool engine::take_next(open_ahead& ahead, std::string& path, std::vector<std::string>& to_open)
+bool engine::take_next(folder_walk& walk, std::deque<path_queue::entry>& upcoming, std::size_t wanted, item& next)
 {
     const std::lock_guard<lib::lockable> guard(*this);
     if (state != running)
         return false;
-    if (cursor == queue.end()) {
-        clear_batch(); // nothing is held ahead: its entries are never behind the cursor
+    if (walk.active()) {
+        folder_walk::entry found = walk.next();
+        next = {std::move(found.path), found.what, false};
+        return true;
+    }
+    while (upcoming.size() < wanted + 1 && !queue.empty())
+        upcoming.push_back(queue.pop());
+    if (upcoming.empty()) {
+        clear_batch(); // nothing is held ahead: only upcoming files are
         return false;
     }
-    if (!ahead.holds_next())
-        path = *cursor; // a copy: a worker let go may be opening it after a reset
-    to_open = ahead.plan(cursor, queue.end());
+    next = {std::move(upcoming.front().path), folder_listing::file, upcoming.front().walk};
+    upcoming.pop_front();
     return true;
 }
 
-void engine::add_result(bool opened, bool from_ahead, std::uint64_t characters, std::uint64_t lines,
-                        std::string reason)
+bool engine::enter_folder(folder_walk& walk, const std::string& path, bool given)
 {
+    folder_listing listing;
+    std::string reason;
+    const folder_listing::outcome outcome = unattended([&]() noexcept { return listing.open(path, given, reason); });
+    if (outcome == folder_listing::not_a_folder && given)
+        return false;
+    bool entered = false;
+    folder_walk::level read(path);
+    // Below the folder given, a folder of another file system (a mount point) is passed by,
+    // as is one swapped for a link since it was listed.
+    if (outcome == folder_listing::opened && (given || listing.device() == walk.device)) {
+        if (given)
+            walk.device = listing.device();
+        std::string name;
+        folder_listing::kind what = folder_listing::file;
+        int got = 0;
+        // The state is looked at between entries, so that a stop ends a long listing at once.
+        while (state == running
+               && (got = unattended([&]() noexcept { return listing.next(name, what, reason); })) == 1)
+            read.add(name, what);
+        entered = got == 0 && state == running;
+    }
+    unattended([&]() noexcept { listing.close(); }); // closing may block like reading
     const std::lock_guard<lib::lockable> guard(*this);
+    if (outcome == folder_listing::failed || (outcome == folder_listing::opened && !entered && state == running)) {
+        add_step(0, &path, std::move(reason));
+        return true;
+    }
+    add_step(read.size());
+    if (entered)
+        walk.enter(std::move(read));
+    return true;
+}
+
+std::vector<std::string> engine::files_ahead(const open_ahead& ahead, const folder_walk& walk,
+                                             const std::deque<path_queue::entry>& upcoming)
+{
+    std::size_t skip = ahead.held();
+    const std::size_t count = ahead.room();
+    if (count == 0 || walk.active())
+        return walk.files_ahead(skip, count);
+    std::vector<std::string> paths;
+    // Up to the first folder to walk, whose files come before those after it.
+    for (auto entry = upcoming.begin(); entry != upcoming.end() && !entry->walk && paths.size() < count; ++entry) {
+        if (skip > 0)
+            --skip;
+        else
+            paths.push_back(entry->path);
+    }
+    return paths;
+}
+
+void engine::add_step(std::size_t found, const std::string* failed_path, std::string reason)
+{
+    ++processed;
+    known += found;
+    if (failed_path != nullptr)
+        add_failure(*failed_path, std::move(reason));
+}
+
+void engine::add_result(bool opened, bool from_ahead, std::uint64_t characters, std::uint64_t lines,
+                        const std::string& path, std::string reason)
+{
     files_opened_ahead += from_ahead ? 1 : 0;
     if (opened) {
         total_lines += lines;
         total_characters += characters;
         ++files_counted;
     } else {
-        add_failure(*cursor, std::move(reason));
+        add_failure(path, std::move(reason));
     }
-    ++cursor;
     ++processed;
 }
 
@@ -115,7 +194,7 @@ void engine::add_failure(const std::string& path, std::string reason)
 void engine::clear_batch()
 {
     queue.clear();
-    cursor = queue.end();
+    known = 0;
     processed = 0;
 }
 
@@ -134,9 +213,15 @@ engine::snapshot engine::totals()
 std::uint32_t engine::files_percent()
 {
     const std::lock_guard<lib::lockable> guard(*this);
-    if (queue.empty())
+    if (known == 0)
         return 0;
-    return static_cast<std::uint32_t>(processed * 100 / queue.size());
+    return static_cast<std::uint32_t>(processed * 100 / known);
+}
+
+std::uint64_t engine::pending()
+{
+    const std::lock_guard<lib::lockable> guard(*this);
+    return known - processed;
 }
 
 std::int32_t engine::file_percent()

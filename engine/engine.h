@@ -1,13 +1,16 @@
 #pragma once
 
+#include "engine/folder_listing.h"
+#include "engine/folder_walk.h"
 #include "engine/input_file.h"
 #include "engine/open_ahead.h"
+#include "engine/path_queue.h"
 #include "lib/threadable.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <list>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -54,8 +57,12 @@ public:
     void add_file(const std::string& path) { add_files({&path, 1}); }
     bool is_running();
     snapshot totals();
-    // Processed share of the current batch, 0 to 100.
+    // Processed share of the current batch, 0 to 100: of the entries known so far, those of
+    // the folders walked included.
     std::uint32_t files_percent();
+    // Entries of the current batch not processed yet, those found by walks so far included;
+    // 0 once it drained. Left above 0 by a worker that could not be started.
+    std::uint64_t pending();
     // Share of the current file read so far; over 100 when the file grew while read.
     std::int32_t file_percent();
     // The failures kept since the last reset, from index `from` on, in the order they
@@ -71,17 +78,34 @@ public:
     void wait();
 
 private:
-    // The worker's body: takes the next entry, opens files ahead, counts, adds the result.
+    // The worker's body: takes the next entry, walks folders, opens files ahead, counts, adds
+    // the result.
     void run() override;
     bool cooperative() override { return true; }
 
-    // Under the lock: the path at the cursor (left empty when the file is held open ahead)
-    // and the paths to open ahead now. False when the worker is to end: stopped, or the
-    // batch drained and forgotten.
-    bool take_next(open_ahead& ahead, std::string& path, std::vector<std::string>& to_open);
-    // Under the lock: moves the cursor past the file and adds its result to the totals, or
-    // its failure with the reason.
-    void add_result(bool opened, bool from_ahead, std::uint64_t characters, std::uint64_t lines, std::string reason);
+    // What the worker comes to next: a path queued or found by a walk.
+    struct item {
+        std::string path;
+        folder_listing::kind what = folder_listing::file;
+        bool look = false; // queued to be walked if it is a folder
+    };
+    // Under the lock: the next item, from the folder being walked, else from the entries
+    // taken from the queue ahead of their turn (`upcoming`, topped up to `wanted`), else from
+    // the queue. False when the worker is to end: stopped, or the batch drained and forgotten.
+    bool take_next(folder_walk& walk, std::deque<path_queue::entry>& upcoming, std::size_t wanted, item& next);
+    // On the worker: reads the folder at path whole and makes it the walk's deepest level
+    // while the state stays running; a folder it cannot open or read fails with the reason.
+    // With given (the folder queued), false when path is no folder, to be counted as a file.
+    bool enter_folder(folder_walk& walk, const std::string& path, bool given);
+    // The paths of the files to open ahead now, after those held.
+    static std::vector<std::string> files_ahead(const open_ahead& ahead, const folder_walk& walk,
+                                                const std::deque<path_queue::entry>& upcoming);
+    // Under the lock: an entry processed without a count (a folder read, or skipped), with
+    // the `found` entries it adds to the batch, or its failure with the reason.
+    void add_step(std::size_t found, const std::string* failed_path = nullptr, std::string reason = {});
+    // Under the lock: adds the file's result to the totals, or its failure with the reason.
+    void add_result(bool opened, bool from_ahead, std::uint64_t characters, std::uint64_t lines,
+                    const std::string& path, std::string reason);
     // Under the lock: keeps the failure while under the bound.
     void add_failure(const std::string& path, std::string reason);
 
@@ -112,9 +136,11 @@ private:
     // Forgets the whole batch, processed and pending entries alike. Under the lock.
     void clear_batch();
 
-    std::list<std::string> queue;
-    std::list<std::string>::iterator cursor = queue.end();
-    std::size_t processed = 0; // entries before cursor, so that files_percent() is O(1)
+    // The batch: the entries not yet taken by the worker, and the counts of the entries known
+    // (queued, or found by walks) and processed; the paths of those taken are the worker's.
+    path_queue queue;
+    std::uint64_t known = 0; // 0 while running only when the worker is on its way out
+    std::uint64_t processed = 0;
     std::atomic<std::uint64_t> file_size{0};
     std::atomic<std::uint64_t> file_position{0};
     std::uint64_t files_counted = 0;

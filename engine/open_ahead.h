@@ -2,17 +2,16 @@
 
 #include "engine/input_file.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <list>
 #include <string>
-#include <vector>
 
 // The files a worker holds open ahead of the one it counts, so that the disk serves many of
 // them at once once the files turn out not to be in memory. Owned by one worker and used only
-// on it (a worker let go keeps its own), except plan(), which reads the engine's queue and so
-// is called under the engine's lock. When files are held, the first is the cursor's entry; one
+// on it (a worker let go keeps its own). The files held are the next ones the worker will
+// count, in order: when it comes to a file and files are held, the first is that file's. One
 // that failed to open stays closed, in its place, and fails there.
 class open_ahead {
 public:
@@ -22,23 +21,22 @@ public:
     // How much of each file opened ahead to ask the disk for at once.
     static constexpr std::uint64_t prefetch_bytes = 256 * 1024;
 
-    using position = std::list<std::string>::const_iterator;
-
     // With at_once, files are opened ahead from the first, not only after a cache miss.
     explicit open_ahead(bool at_once);
 
     // Whether files are opened ahead at all: from the first cache miss on.
     bool active() const { return is_active; }
     void activate() { is_active = true; }
-    // Whether the cursor's file is held open here, to be taken with take().
+    // Whether the file the worker comes to is held open here, to be taken with take().
     bool holds_next() const { return !files.empty(); }
-
-    // Under the engine's lock, before take(): the paths to open next, those after the ones held
-    // (or after the cursor), up to the depth. They are then held as planned, in order.
-    std::vector<std::string> plan(position cursor, position end);
-    // The cursor's file, opened ahead (or failed to open, then closed).
+    // How many files are held, to be skipped when the next ones to open are looked for.
+    std::size_t held() const { return files.size(); }
+    // How many more files to open now, after the worker took the one it counts: none until
+    // active, then up to the depth.
+    std::size_t room() const { return is_active ? depth - std::min(depth, files.size()) : 0; }
+    // The file the worker comes to, opened ahead (or failed to open, then closed).
     input_file take();
-    // Opens the next planned path and asks for its first bytes. The opening may block for good;
+    // Opens the path of the file after those held and asks for its first bytes. The opening may block for good;
     // around(call) runs it, so that the engine can let the worker go meanwhile.
     template <typename Around>
     void open(const std::string& path, Around around)
@@ -54,7 +52,6 @@ public:
 
 private:
     std::deque<input_file> files;
-    position last; // the queue entry of files.back(), when files are held
     std::size_t depth;
     bool is_active;
 };

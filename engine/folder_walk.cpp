@@ -1,0 +1,58 @@
+#include "folder_walk.h"
+
+#include <algorithm>
+#include <cstring>
+
+void folder_walk::level::add(const std::string& name, folder_listing::kind what)
+{
+    starts.push_back(names.size());
+    names.push_back(static_cast<char>(what));
+    names.append(name);
+    names.push_back('\0'); // no name holds a NUL, on any platform
+}
+
+void folder_walk::enter(level&& read)
+{
+    // strcmp compares as unsigned char: the byte order of the names.
+    const char* const all = read.names.data();
+    std::sort(read.starts.begin(), read.starts.end(),
+              [all](std::size_t a, std::size_t b) { return std::strcmp(all + a + 1, all + b + 1) < 0; });
+    levels.push_back(std::move(read));
+    drop_done();
+}
+
+folder_walk::entry folder_walk::next()
+{
+    level& deepest = levels.back();
+    const char* const at = deepest.names.data() + deepest.starts[deepest.next++];
+    entry taken{folder_listing::path_of(deepest.folder, at + 1), static_cast<folder_listing::kind>(at[0])};
+    drop_done();
+    return taken;
+}
+
+std::vector<std::string> folder_walk::files_ahead(std::size_t skip, std::size_t count) const
+{
+    std::vector<std::string> paths;
+    if (levels.empty())
+        return paths;
+    const level& deepest = levels.back();
+    for (std::size_t i = deepest.next; i < deepest.starts.size() && paths.size() < count; ++i) {
+        const char* const at = deepest.names.data() + deepest.starts[i];
+        const auto what = static_cast<folder_listing::kind>(at[0]);
+        if (what == folder_listing::folder)
+            break;
+        if (what != folder_listing::file)
+            continue;
+        if (skip > 0)
+            --skip;
+        else
+            paths.push_back(folder_listing::path_of(deepest.folder, at + 1));
+    }
+    return paths;
+}
+
+void folder_walk::drop_done()
+{
+    while (!levels.empty() && levels.back().next == levels.back().starts.size())
+        levels.pop_back();
+}

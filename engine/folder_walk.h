@@ -1,0 +1,54 @@
+#pragma once
+
+#include "engine/folder_listing.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Where a worker is in walking a folder: depth first, each folder's entries in the byte order
+// of their names, so that every run takes the same order. One level per folder from the one
+// given down to the deepest entered; each level holds its folder's names, read whole when it
+// was entered, and nothing else is read ahead. Owned and used by one worker only.
+class folder_walk {
+public:
+    // The entries of one folder, gathered while it is read.
+    class level {
+    public:
+        explicit level(std::string path) : folder(std::move(path)) {}
+        void add(const std::string& name, folder_listing::kind what);
+        std::size_t size() const { return starts.size(); }
+
+    private:
+        friend class folder_walk;
+        std::string folder;
+        std::string names; // each entry as its kind, its name and a NUL, end to end
+        std::vector<std::size_t> starts; // where each entry starts in names; sorted on entering
+        std::size_t next = 0;
+    };
+
+    struct entry {
+        std::string path;
+        folder_listing::kind what;
+    };
+
+    bool active() const { return !levels.empty(); }
+    // The device of the folder given: folders on another are not entered.
+    std::uint64_t device = 0;
+    // Makes the folder read the deepest level, its entries to be taken next.
+    void enter(level&& read);
+    // Takes the next entry; the walk must be active.
+    entry next();
+    // The paths of the files to be taken next, after the first `skip` of them, at most
+    // `count`: those of the deepest folder up to its next subfolder, whose own come first.
+    std::vector<std::string> files_ahead(std::size_t skip, std::size_t count) const;
+    void clear() { levels.clear(); }
+
+private:
+    // Drops the levels whose entries have all been taken.
+    void drop_done();
+
+    std::vector<level> levels;
+};
