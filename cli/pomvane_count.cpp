@@ -18,8 +18,9 @@ namespace {
 
 int usage()
 {
-    std::cerr << "usage: pomvane-count [--] PATH...\n"
-                 "       pomvane-count -    (NUL-separated paths on standard input; UTF-8 on Windows)\n";
+    std::cerr << "usage: pomvane-count [-r] [--] PATH...\n"
+                 "       pomvane-count [-r] -    (NUL-separated paths on standard input; UTF-8 on Windows)\n"
+                 "  -r, --recursive   count folders by the files in them\n";
     return 2;
 }
 
@@ -55,7 +56,10 @@ bool read_paths(std::FILE* input, std::vector<std::string>& paths)
 int main(int argc, char** argv)
 {
     use_binary_standard_streams();
-    const std::vector<std::string> args = lib::command_line_arguments(argc, argv);
+    std::vector<std::string> args = lib::command_line_arguments(argc, argv);
+    const bool recursive = !args.empty() && (args.front() == "-r" || args.front() == "--recursive");
+    if (recursive)
+        args.erase(args.begin());
     const bool from_stdin = args.size() == 1 && args.front() == "-";
     std::vector<std::string> paths;
     if (from_stdin) {
@@ -74,14 +78,19 @@ int main(int argc, char** argv)
     }
 
     engine counter;
-    counter.add_files(paths);
+    counter.add_files(paths, recursive);
     counter.wait();
+    // Named once counting ended, in the order they happened: a wait with polls would delay
+    // every short run by a poll.
+    for (const engine::failure& failure : counter.failures())
+        std::cerr << "pomvane-count: " << failure.path << ": " << failure.reason << '\n';
+    if (const std::uint64_t unnamed = counter.failures_not_kept(); unnamed != 0)
+        std::cerr << "pomvane-count: " << unnamed << " more failed paths not named\n";
 
     const engine::snapshot totals = counter.totals();
-    if (totals.files_counted + totals.files_failed != paths.size()) {
-        std::cerr << "pomvane-count: " << paths.size() << " paths given, but " << totals.files_counted
-                  << " counted and " << totals.files_failed
-                  << " failed: the counting thread could not be started\n";
+    if (counter.pending() != 0) {
+        std::cerr << "pomvane-count: " << paths.size() << " paths given, but " << counter.pending()
+                  << " left: the counting thread could not be started\n";
         return 1;
     }
     std::fputs((totals_line(totals) + '\n').c_str(), stdout);
