@@ -100,6 +100,26 @@ TEST_F(StalledReads, ResetReturnsAndTheNextBatchCountsExactlyWhileTheOldReadIsHe
     EXPECT_EQ(counter.files_percent(), 0u);
 }
 
+TEST_F(StalledReads, AWalkHeldInAFolderListingIsLetGoAsAReadIs)
+{
+    if (!mount())
+        return;
+    engine counter;
+    engine_probe probe(counter);
+    const std::vector<std::string> batch = {fs->path("folder"), fs->path("plain")};
+    counter.add_files(batch, true);
+    ASSERT_TRUE(fs->wait_until_holding(30s));
+    ASSERT_TRUE(returns_while_stalled([&] { counter.reset(); }));
+    EXPECT_EQ(probe.workers_let_go(), 1u);
+    fs->release();
+    EXPECT_TRUE(left_behind_worker_ends());
+    EXPECT_EQ(totals_of(counter), (totals{0, 0, 0, 0})); // the answered listing changed nothing
+
+    counter.add_files(batch, true); // answered now: an empty folder, then the file
+    counter.wait();
+    EXPECT_EQ(totals_of(counter), (totals{1, 0, stall_fs::file_size, lines_per_file}));
+}
+
 TEST_F(StalledReads, DestructionReturnsWhileTheReadIsHeld)
 {
     if (!mount())

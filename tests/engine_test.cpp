@@ -149,7 +149,7 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
     EXPECT_EQ(probe.count(socket_path).reason, "not a regular file");
     EXPECT_EQ(probe.count("/proc/self/mem").reason, "read error after 0 bytes: Input/output error");
 #endif
-    EXPECT_EQ(probe.count(dir.folder().string()).reason, "is a folder");
+    EXPECT_EQ(probe.count(engine_path(dir.folder())).reason, "is a folder");
 
     for (const std::string& path : bad) {
         probe.set_progress(99, 99);
@@ -386,7 +386,7 @@ TEST(Engine, FailuresAreNamedBoundedAndForgottenOnReset)
     scratch_dir dir;
     engine counter;
     std::vector<std::string> batch(engine::failures_kept + 2, dir.path("missing"));
-    batch.front() = dir.folder().string();
+    batch.front() = engine_path(dir.folder());
     batch.back() = dir.write("b", "x");
     counter.add_files(batch);
     counter.add_file(dir.path("late")); // a later batch is held to the same bound
@@ -411,6 +411,40 @@ TEST(Engine, FailuresAreNamedBoundedAndForgottenOnReset)
     ASSERT_TRUE(eventually([&] { return !counter.is_running(); }));
     ASSERT_EQ(counter.failures().size(), 1u);
     EXPECT_EQ(counter.failures().front().path, dir.path("again"));
+}
+
+TEST(Engine, WalksFoldersInNameOrderOpensAheadAndResetStopsAWalkAtOnce)
+{
+    scratch_dir dir;
+    std::uint64_t files = 0;
+    for (const char* folder : {"b", "a", "a/z"}) {
+        fs::create_directories(dir.folder() / folder);
+        for (int i = 0; i < 1500; ++i, ++files)
+            dir.write(std::string(folder) + "/f" + std::to_string(i), "x\n");
+    }
+    // Last in byte order: "b" after "a", and "f999" after "f1499".
+    dir.write("b/f999", "the end\n");
+    const std::vector<std::string> tree = {engine_path(dir.folder())};
+
+    engine counter;
+    engine_probe probe(counter);
+    probe.open_ahead_at_once();
+    counter.add_files(tree); // without walk_folders, a folder fails
+    counter.add_files(tree, true);
+    counter.wait();
+    EXPECT_EQ(totals_of(counter), (totals{files, 1, 2 * files + 6, files}));
+    EXPECT_EQ(probe.file_size(), 8u); // the last file came last
+    EXPECT_GT(probe.files_opened_ahead(), files / 2);
+
+    counter.reset();
+    counter.add_files(tree, true);
+    ASSERT_TRUE(eventually([&] { return counter.totals().files_counted > 0; }));
+    ASSERT_TRUE(counter.is_running());
+    counter.reset();
+    EXPECT_EQ(probe.workers_let_go(), 0u); // it saw the stop between two entries, in the grace
+    expect_cleared(counter);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(totals_of(counter), (totals{0, 0, 0, 0})); // and counted nothing after
 }
 
 TEST(Engine, PercentagesFollowTheBatchAndResetStopsALongCount)

@@ -32,13 +32,13 @@ constexpr std::uint32_t max_read = 128 * 1024;
 // The kernel refuses reads of /dev/fuse shorter than a WRITE request could be.
 constexpr std::size_t request_buffer_size = max_read + 4096;
 
-enum node : std::uint64_t { root = FUSE_ROOT_ID, stall_node, slow_node, plain_node };
-constexpr std::array<const char*, 3> file_names = {"stall", "slow", "plain"};
+enum node : std::uint64_t { root = FUSE_ROOT_ID, stall_node, slow_node, plain_node, folder_node };
+constexpr std::array<const char*, 4> node_names = {"stall", "slow", "plain", "folder"};
 
 std::uint64_t node_of(const char* name)
 {
-    for (std::size_t i = 0; i < file_names.size(); ++i)
-        if (std::strcmp(name, file_names[i]) == 0)
+    for (std::size_t i = 0; i < node_names.size(); ++i)
+        if (std::strcmp(name, node_names[i]) == 0)
             return stall_node + i;
     return 0;
 }
@@ -50,7 +50,7 @@ fuse_attr attributes_of(std::uint64_t node)
     attr.uid = getuid();
     attr.gid = getgid();
     attr.blksize = 4096;
-    if (node == root) {
+    if (node == root || node == folder_node) {
         attr.mode = S_IFDIR | 0555;
         attr.nlink = 2;
     } else {
@@ -200,6 +200,7 @@ void stall_fs::serve()
     std::vector<char> request(request_buffer_size);
     for (;;) {
         std::vector<pending_read> answer_now;
+        std::vector<std::uint64_t> listings_now;
         int timeout_ms = -1;
         bool stopping;
         {
@@ -207,6 +208,7 @@ void stall_fs::serve()
             stopping = stopping_;
             if (released_) {
                 answer_now.swap(held_);
+                listings_now.swap(held_listings_);
             }
             const auto now = std::chrono::steady_clock::now();
             auto due_end = std::partition(delayed_.begin(), delayed_.end(),
@@ -220,6 +222,8 @@ void stall_fs::serve()
         }
         for (const auto& read : answer_now)
             reply_read(read);
+        for (const std::uint64_t unique : listings_now)
+            reply(unique, 0); // no entries: the end of the listing
         if (stopping)
             return;
 
@@ -311,7 +315,7 @@ void stall_fs::handle(const char* request, std::size_t length)
         return reply(in.unique, 0, &out, sizeof out);
     }
     case FUSE_GETATTR: {
-        if (in.nodeid < root || in.nodeid > plain_node)
+        if (in.nodeid < root || in.nodeid > folder_node)
             return reply(in.unique, ENOENT);
         fuse_attr_out out{};
         out.attr_valid = valid_seconds;
@@ -356,7 +360,7 @@ void stall_fs::handle(const char* request, std::size_t length)
         return reply_read(read);
     }
     case FUSE_OPENDIR: {
-        if (in.nodeid != root)
+        if (in.nodeid != root && in.nodeid != folder_node)
             return reply(in.unique, ENOTDIR);
         fuse_open_out out{};
         return reply(in.unique, 0, &out, sizeof out);
@@ -364,9 +368,21 @@ void stall_fs::handle(const char* request, std::size_t length)
     case FUSE_READDIR: {
         fuse_read_in read_in;
         body_as(read_in);
-        const std::array<std::pair<const char*, std::uint64_t>, 5> entries = {{
-            {".", root}, {"..", root}, {file_names[0], stall_node}, {file_names[1], slow_node},
-            {file_names[2], plain_node}}};
+        if (in.nodeid == folder_node) {
+            std::unique_lock lock(mutex_);
+            if (released_) {
+                lock.unlock();
+                return reply(in.unique, 0);
+            }
+            held_listings_.push_back(in.unique);
+            holding_ = true;
+            lock.unlock();
+            holding_changed_.notify_all();
+            return;
+        }
+        const std::array<std::pair<const char*, std::uint64_t>, 6> entries = {{
+            {".", root}, {"..", root}, {node_names[0], stall_node}, {node_names[1], slow_node},
+            {node_names[2], plain_node}, {node_names[3], folder_node}}};
         std::vector<char> out;
         for (std::uint64_t i = read_in.offset; i < entries.size(); ++i) {
             const std::size_t name_size = std::strlen(entries[i].first);
@@ -377,7 +393,7 @@ void stall_fs::handle(const char* request, std::size_t length)
             entry.ino = entries[i].second;
             entry.off = i + 1;
             entry.namelen = std::uint32_t(name_size);
-            entry.type = entries[i].second == root ? DT_DIR : DT_REG;
+            entry.type = entries[i].second == root || entries[i].second == folder_node ? DT_DIR : DT_REG;
             const std::size_t at = out.size();
             out.resize(at + entry_size, 0);
             std::memcpy(out.data() + at, &entry, FUSE_NAME_OFFSET);

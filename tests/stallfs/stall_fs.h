@@ -15,6 +15,8 @@
 //            until release() (or destruction);
 //   "slow"   every read is answered after slow_delay;
 //   "plain"  every read is answered at once.
+// And one folder, "folder", whose listing is held like a read of "stall", then answered as
+// empty.
 // Files are opened with direct I/O, so every read() reaches the server (in pieces of at most
 // 128 KiB) and nothing is served from the page cache. Needs root (or CAP_SYS_ADMIN).
 class stall_fs {
@@ -33,9 +35,10 @@ public:
     stall_fs(const stall_fs&) = delete;
     stall_fs& operator=(const stall_fs&) = delete;
 
-    // The full path of "stall", "slow" or "plain".
+    // The full path of "stall", "slow", "plain" or "folder".
     std::string path(const std::string& name) const;
-    // True once a read at or past stall_offset of "stall" has been held.
+    // True once a read at or past stall_offset of "stall", or the listing of "folder", has
+    // been held.
     bool wait_until_holding(std::chrono::milliseconds timeout);
     // Answers the held reads, and every later one at once.
     void release();
@@ -74,5 +77,6 @@ private:
     bool released_ = false; // release() or destruction: hold nothing from now on
     bool stopping_ = false; // destruction: the server thread answers what it holds and ends
     std::vector<pending_read> held_;
+    std::vector<std::uint64_t> held_listings_; // the requests' unique ids
     std::vector<pending_read> delayed_; // reads of "slow", each answered once due
 };
