@@ -114,6 +114,7 @@ bool engine::enter_folder(folder_walk& walk, const std::string& path, bool given
     const folder_listing::outcome outcome = unattended([&]() noexcept { return listing.open(path, given, reason); });
     if (outcome == folder_listing::not_a_folder && given)
         return false;
+    bool failed = outcome == folder_listing::failed;
     bool entered = false;
     folder_walk::level read(path);
     // Below the folder given, a folder of another file system (a mount point) is passed by,
@@ -128,11 +129,12 @@ bool engine::enter_folder(folder_walk& walk, const std::string& path, bool given
         while (state == running
                && (got = unattended([&]() noexcept { return listing.next(name, what, reason); })) == 1)
             read.add(name, what);
+        failed = got < 0;
         entered = got == 0 && state == running;
     }
     unattended([&]() noexcept { listing.close(); }); // closing may block like reading
     const std::lock_guard<lib::lockable> guard(*this);
-    if (outcome == folder_listing::failed || (outcome == folder_listing::opened && !entered && state == running)) {
+    if (failed) {
         add_step(0, &path, std::move(reason));
         return true;
     }

@@ -54,7 +54,7 @@ public:
     // entry that names a folder is counted by the regular files below it, walked lazily on the
     // worker; without it a folder fails ("is a folder").
     void add_files(std::span<const std::string> paths, bool walk_folders = false);
-    void add_file(const std::string& path) { add_files({&path, 1}); }
+    void add_file(const std::string& path, bool walk_folders = false) { add_files({&path, 1}, walk_folders); }
     bool is_running();
     snapshot totals();
     // Processed share of the current batch, 0 to 100: of the entries known so far, those of

@@ -120,6 +120,32 @@ TEST_F(StalledReads, AWalkHeldInAFolderListingIsLetGoAsAReadIs)
     EXPECT_EQ(totals_of(counter), (totals{1, 0, stall_fs::file_size, lines_per_file}));
 }
 
+TEST(Walk, StaysOnTheFileSystemOfTheFolderGiven)
+{
+    scratch_dir dir;
+    dir.write("a", "one\n");
+    std::filesystem::create_directory(dir.folder() / "mounted");
+    std::unique_ptr<stall_fs> other; // after dir: unmounted before dir goes
+    try {
+        other = std::make_unique<stall_fs>(dir.path("mounted"), 1ms);
+    } catch (const std::runtime_error& error) {
+        if (std::getenv("CI"))
+            FAIL() << error.what();
+        GTEST_SKIP() << error.what();
+    }
+    other->release(); // nothing held: only where the walk goes is looked at
+    engine counter;
+    counter.add_file(dir.path(""), true);
+    counter.wait();
+    EXPECT_EQ(totals_of(counter), (totals{1, 0, 4, 1})); // the mount below is passed by
+    EXPECT_TRUE(counter.failures().empty());
+
+    counter.reset();
+    counter.add_file(dir.path("mounted"), true); // the folder given is walked wherever it is
+    counter.wait();
+    EXPECT_EQ(totals_of(counter), (totals{3, 0, 3 * stall_fs::file_size, 3 * lines_per_file}));
+}
+
 TEST_F(StalledReads, DestructionReturnsWhileTheReadIsHeld)
 {
     if (!mount())
