@@ -48,6 +48,8 @@ same "$work/made/crlf"                   # absolute
 same "$deep/file.txt"                    # over 260 characters
 same "made/café ü 日本.txt" "$deep/file.txt" made/folder made/missing made/crlf
 same -- -x
+same -r "$work"                          # a walk: long paths, names beyond ASCII, an empty folder
+same --recursive made/folder made/crlf
 same -x made/crlf                         # usage, status 2
 same
 
