@@ -15,6 +15,16 @@ struct search {
     bool found_unread = false; // FindFirstFileExW's entry, not handed out yet
 };
 
+// UTF-16 to UTF-8 with U+FFFD for what has no UTF-8 form: only to name an entry that fails.
+std::string shown(const wchar_t* name)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8.data(), size, nullptr, nullptr);
+    utf8.pop_back(); // the NUL it wrote
+    return utf8;
+}
+
 bool ends_with_separator(const std::string& path)
 {
     return path.ends_with('\\') || path.ends_with('/');
@@ -84,7 +94,7 @@ int folder_listing::next(std::string& name, kind& what, std::string& reason)
         if (name.empty()) {
             // An unpaired surrogate, which NTFS allows: no path in UTF-8 names it.
             what = unnamed;
-            name = "?";
+            name = shown(n);
         } else if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
             what = skipped; // links, junctions and mounted volumes are not followed
         } else {
