@@ -130,7 +130,7 @@ bool engine::enter_folder(folder_walk& walk, const std::string& path, bool given
                && (got = unattended([&]() noexcept { return listing.next(name, what, reason); })) == 1)
             read.add(name, what);
         failed = got < 0;
-        entered = got == 0 && state == running;
+        entered = got == 0 && read.sort([this] { return state == running; });
     }
     unattended([&]() noexcept { listing.close(); }); // closing may block like reading
     const std::lock_guard<lib::lockable> guard(*this);

@@ -11,12 +11,27 @@ void folder_walk::level::add(const std::string& name, folder_listing::kind what)
     names.push_back('\0'); // no name holds a NUL, on any platform
 }
 
+bool folder_walk::level::sort(const std::function<bool()>& keep_going)
+{
+    // std::sort leaves a permutation behind when a comparison throws: the way out of it.
+    struct stopped {};
+    const char* const all = names.data();
+    std::uint32_t comparisons = 0;
+    try {
+        // strcmp compares as unsigned char: the byte order of the names.
+        std::sort(starts.begin(), starts.end(), [&](std::size_t a, std::size_t b) {
+            if (++comparisons % 4096 == 0 && !keep_going())
+                throw stopped{};
+            return std::strcmp(all + a + 1, all + b + 1) < 0;
+        });
+    } catch (const stopped&) {
+        return false;
+    }
+    return true;
+}
+
 void folder_walk::enter(level&& read)
 {
-    // strcmp compares as unsigned char: the byte order of the names.
-    const char* const all = read.names.data();
-    std::sort(read.starts.begin(), read.starts.end(),
-              [all](std::size_t a, std::size_t b) { return std::strcmp(all + a + 1, all + b + 1) < 0; });
     levels.push_back(std::move(read));
     drop_done();
 }

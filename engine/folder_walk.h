@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +21,10 @@ public:
         explicit level(std::string path) : folder(std::move(path)) {}
         void add(const std::string& name, folder_listing::kind what);
         std::size_t size() const { return starts.size(); }
+        // Puts the entries in the byte order of their names while keep_going() holds, which
+        // is asked every few thousand comparisons, so that a stop need not wait for a huge
+        // folder's sort. False when it did not.
+        bool sort(const std::function<bool()>& keep_going);
 
     private:
         friend class folder_walk;
@@ -37,7 +42,7 @@ public:
     bool active() const { return !levels.empty(); }
     // The device of the folder given: folders on another are not entered.
     std::uint64_t device = 0;
-    // Makes the folder read the deepest level, its entries to be taken next.
+    // Makes the folder read and sorted the deepest level, its entries to be taken next.
     void enter(level&& read);
     // Takes the next entry; the walk must be active.
     entry next();
