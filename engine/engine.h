@@ -70,9 +70,10 @@ public:
     std::vector<failure> failures(std::size_t from = 0);
     // Failures past the bound: counted in files_failed, not kept.
     std::uint64_t failures_not_kept();
-    // Stops the worker and zeroes everything. Waits for a worker that sees the stop (within
-    // one 1 KiB block of reading); one blocked in a read that does not return is let go and
-    // will change nothing here when its read returns.
+    // Stops the worker and zeroes everything, failures included. Waits for a worker that sees
+    // the stop (within one 1 KiB block of reading, or between two entries of a walk); one
+    // blocked in a read (or a folder listing) that does not return is let go and will change
+    // nothing here when it returns.
     void reset();
     // Waits until no worker runs; returns at once when none does.
     void wait();
