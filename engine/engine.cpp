@@ -91,8 +91,7 @@ bool engine::take_next(folder_walk& walk, std::deque<path_queue::entry>& upcomin
     const std::lock_guard<lib::lockable> guard(*this);
     if (state != running)
         return false;
-    if (walk.active()) {
-        folder_walk::entry found = walk.next();
+    if (folder_walk::entry found; walk.active() && walk.next(found)) {
         next = {std::move(found.path), found.what, false};
         return true;
     }
@@ -116,10 +115,14 @@ bool engine::enter_folder(folder_walk& walk, const std::string& path, bool given
         return false;
     bool failed = outcome == folder_listing::failed;
     bool entered = false;
-    folder_walk::level read(path);
+    folder_walk::level read(path, listing.inode());
     // Below the folder given, a folder of another file system (a mount point) is passed by,
     // as is one swapped for a link since it was listed.
-    if (outcome == folder_listing::opened && (given || listing.device() == walk.device)) {
+    if (outcome == folder_listing::opened && !given && listing.device() == walk.device
+        && walk.walking(listing.inode())) {
+        failed = true; // a bind mount of a folder above: walked, it would never end
+        reason = "file system loop";
+    } else if (outcome == folder_listing::opened && (given || listing.device() == walk.device)) {
         if (given)
             walk.device = listing.device();
         std::string name;

@@ -35,6 +35,9 @@ public:
     // The file system the open folder is on, to tell a mount point below it; 0 where the
     // platform does not tell (Windows, whose mounted volumes are reparse points, skipped).
     std::uint64_t device() const { return on_device; }
+    // The open folder's number on its file system, to tell a folder met again below itself
+    // (a bind mount); 0 where the platform does not tell (Windows, whose links are skipped).
+    std::uint64_t inode() const { return node; }
     // The next entry but "." and "..": 1 with its name and kind, 0 at the end, -1 on a read
     // error with the reason.
     int next(std::string& name, kind& what, std::string& reason);
@@ -43,4 +46,5 @@ public:
 private:
     void* native = nullptr; // a DIR*, or the state of a Win32 search
     std::uint64_t on_device = 0;
+    std::uint64_t node = 0;
 };

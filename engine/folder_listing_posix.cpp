@@ -49,6 +49,7 @@ folder_listing::outcome folder_listing::open(const std::string& path, bool follo
     }
     native = folder;
     on_device = static_cast<std::uint64_t>(seen.st_dev);
+    node = static_cast<std::uint64_t>(seen.st_ino);
     return opened;
 }
 
@@ -99,4 +100,5 @@ void folder_listing::close()
         ::closedir(static_cast<DIR*>(native));
     native = nullptr;
     on_device = 0;
+    node = 0;
 }

@@ -112,4 +112,5 @@ void folder_listing::close()
     delete state;
     native = nullptr;
     on_device = 0;
+    node = 0;
 }

@@ -30,19 +30,27 @@ bool folder_walk::level::sort(const std::function<bool()>& keep_going)
     return true;
 }
 
+bool folder_walk::walking(std::uint64_t inode) const
+{
+    return inode != 0
+           && std::any_of(levels.begin(), levels.end(), [inode](const level& open) { return open.inode == inode; });
+}
+
 void folder_walk::enter(level&& read)
 {
     levels.push_back(std::move(read));
-    drop_done();
 }
 
-folder_walk::entry folder_walk::next()
+bool folder_walk::next(entry& taken)
 {
+    while (!levels.empty() && levels.back().next == levels.back().starts.size())
+        levels.pop_back();
+    if (levels.empty())
+        return false;
     level& deepest = levels.back();
     const char* const at = deepest.names.data() + deepest.starts[deepest.next++];
-    entry taken{folder_listing::path_of(deepest.folder, at + 1), static_cast<folder_listing::kind>(at[0])};
-    drop_done();
-    return taken;
+    taken = {folder_listing::path_of(deepest.folder, at + 1), static_cast<folder_listing::kind>(at[0])};
+    return true;
 }
 
 std::vector<std::string> folder_walk::files_ahead(std::size_t skip, std::size_t count) const
@@ -64,10 +72,4 @@ std::vector<std::string> folder_walk::files_ahead(std::size_t skip, std::size_t 
             paths.push_back(folder_listing::path_of(deepest.folder, at + 1));
     }
     return paths;
-}
-
-void folder_walk::drop_done()
-{
-    while (!levels.empty() && levels.back().next == levels.back().starts.size())
-        levels.pop_back();
 }

@@ -18,7 +18,7 @@ public:
     // The entries of one folder, gathered while it is read.
     class level {
     public:
-        explicit level(std::string path) : folder(std::move(path)) {}
+        level(std::string path, std::uint64_t inode) : folder(std::move(path)), inode(inode) {}
         void add(const std::string& name, folder_listing::kind what);
         std::size_t size() const { return starts.size(); }
         // Puts the entries in the byte order of their names while keep_going() holds, which
@@ -29,6 +29,7 @@ public:
     private:
         friend class folder_walk;
         std::string folder;
+        std::uint64_t inode;
         std::string names; // each entry as its kind, its name and a NUL, end to end
         std::vector<std::size_t> starts; // where each entry starts in names; sorted on entering
         std::size_t next = 0;
@@ -39,21 +40,22 @@ public:
         folder_listing::kind what;
     };
 
+    // Whether a walk is under way, though its entries may all have been taken.
     bool active() const { return !levels.empty(); }
     // The device of the folder given: folders on another are not entered.
     std::uint64_t device = 0;
+    // Whether the folder of this inode (of the walk's device) is being walked: met again
+    // below itself, it would be walked for ever.
+    bool walking(std::uint64_t inode) const;
     // Makes the folder read and sorted the deepest level, its entries to be taken next.
     void enter(level&& read);
-    // Takes the next entry; the walk must be active.
-    entry next();
+    // Takes the next entry; false when the walk has ended.
+    bool next(entry& taken);
     // The paths of the files to be taken next, after the first `skip` of them, at most
     // `count`: those of the deepest folder up to its next subfolder, whose own come first.
     std::vector<std::string> files_ahead(std::size_t skip, std::size_t count) const;
-    void clear() { levels.clear(); }
-
 private:
-    // Drops the levels whose entries have all been taken.
-    void drop_done();
-
+    // A level stays until an entry is asked for after its last was taken, so that the
+    // folders on the way down to the one entered are all here for walking() to see.
     std::vector<level> levels;
 };
