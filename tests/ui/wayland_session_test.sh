@@ -2,7 +2,8 @@
 # The real program on a Wayland session with XWayland, as GNOME runs one: GNOME's compositor
 # (mutter) headless. Started as a desktop starts it (DISPLAY and WAYLAND_DISPLAY set, no
 # QT_QPA_PLATFORM), the window goes through XWayland and stays above another X11 window that
-# takes the focus. QT_QPA_PLATFORM=wayland still opens it natively.
+# takes the focus, and its class is the one its menu entry names. QT_QPA_PLATFORM=wayland still
+# opens it natively.
 #   wayland_session_test.sh POMVANE
 # Needs mutter, xwayland, dbus (dbus-run-session), qt6-wayland, xdotool, x11-utils. When one is
 # missing the test fails under CI (CI set) and is skipped elsewhere.
@@ -67,6 +68,11 @@ x_window() {
 pids+=($!)
 window=$(x_window '^Pomvane$')
 [ -n "$window" ] || fail "started as a desktop starts it, the window did not open through XWayland"
+# Docks tie the window to its menu entry by its class.
+entry=$(dirname "$0")/../../res/org.pomvane.Pomvane.desktop
+class=$(xprop -id "$window" WM_CLASS | sed 's/.*", "\(.*\)"$/\1/')
+startup_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+[ "$class" = "$startup_class" ] || fail "WM_CLASS class '$class' is not the entry's StartupWMClass '$startup_class'"
 
 xmessage -name pomvane-test-other -geometry 400x300+0+0 "another window" &
 pids+=($!)
