@@ -69,8 +69,10 @@ int main(int argc, char *argv[])
 
     qInstallMessageHandler(holdMessagesUntilDisplayOpens);
     // A window already open on this display takes the files; this start needs no display.
-    SingleInstance instance;
-    if (!commandLine.newWindow()) {
+    QString socketError;
+    SingleInstance instance(SingleInstance::defaultSocketPath(&socketError));
+    const bool handOverPossible = socketError.isEmpty();
+    if (!commandLine.newWindow() && handOverPossible) {
         QString error;
         switch (instance.handOver(commandLine.files(), &error)) {
         case SingleInstance::HandedOver:
@@ -102,10 +104,9 @@ int main(int argc, char *argv[])
     releaseHeldMessages();
 
     if (!commandLine.newWindow()) {
-        QString error;
-        if (!instance.listen(&error))
+        if (!handOverPossible || !instance.listen(&socketError))
             std::fprintf(stderr, "pomvane: later starts cannot hand files to this window: %s\n",
-                         qPrintable(error));
+                         qPrintable(socketError));
     }
     CPomvaneApp theApp;
     theApp.InitInstance(commandLine.files(), commandLine.newWindow() ? nullptr : &instance);
