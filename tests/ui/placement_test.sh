@@ -82,9 +82,9 @@ session() { # session WIDTHxHEIGHT ACTION...
 }
 pomvane=$1
 
-read -r x y width height left right top bottom < <(session 800x600 move 500 380) || fail "the first start failed"
+read -r x y width height left right top bottom < <(session 800x600 move 440 360) || fail "the first start failed"
 [ -n "${bottom:-}" ] || fail "the first start told no place"
-[ "$x" -ge 500 ] || fail "the window was not moved: at $x,$y"
+[ "$x" -ge 430 ] && [ "$y" -ge 350 ] || fail "the window was not moved to 440,360: at $x,$y"
 moved="$x $y"
 [ -f "$XDG_CONFIG_HOME/pomvane/pomvane.conf" ] || fail "no settings in $XDG_CONFIG_HOME/pomvane/pomvane.conf"
 
