@@ -105,13 +105,17 @@ check "package has a description" test -n "$(field Description)"
 check "the metainfo lists release $version" \
     grep -q "<release version=\"$version\"" "$res/$id.metainfo.xml"
 
-# dpkg-shlibdeps' libraries, and the display plugins that Qt only recommends.
+# dpkg-shlibdeps' libraries, and the package holding the X11 display plugin that Qt loads
+# at run time, which no library links.
 depends=$(field Depends)
-# One package name a line, without versions; alternatives count as named.
+# One package name a line, without versions or architecture; alternatives count as named.
 sed -e 's/ *([^)]*)//g' -e 's/ *[,|] */\n/g' <<<"$depends" >"$scratch/depends"
-for dep in libc6 libstdc++6 libqt6core6 libqt6widgets6 qt6-qpa-plugins; do
+xcb_plugin=$(dpkg -S '*/qt6/plugins/platforms/libqxcb.so' 2>/dev/null | sed -n '1s/[:,].*//p' || true)
+for dep in libc6 libstdc++6 libqt6core6 libqt6widgets6 "${xcb_plugin:-the package of libqxcb.so}"; do
     check "package depends on $dep (Depends: $depends)" grep -qxF "$dep" "$scratch/depends"
 done
+check "package recommends qt6-wayland, the native Wayland plugin" \
+    grep -qw qt6-wayland <<<"$(field Recommends)"
 
 # Owned by root and free of anything outside /usr.
 check "package files are owned by root" \

@@ -58,7 +58,7 @@ source=$(window_of "$source_pid") || true
 # never look still: a click on Reset, which has nothing to reset yet, takes the focus.
 if [[ $pomvane == *.exe ]]; then
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    xdotool mousemove $((X + WIDTH * 32 / 148)) $((Y + HEIGHT * 80 / 94)) click 1
+    xdotool mousemove $((X + WIDTH * 32 / 173)) $((Y + HEIGHT * 80 / 94)) click 1
 fi
 
 "$helper" grab "$window" "$scratch/before.png" || fail "could not picture the window"

@@ -7,9 +7,9 @@
 # and then calls `under_xvfb MIN MAX "$@"`. Run by hand, that checks the arguments and the
 # tools and runs the script again under a server of its own, with the arguments (all paths)
 # made absolute. Run so, it leaves the arguments in $args and gives the script a scratch
-# folder ($scratch), a runtime folder, the X11 back end for Qt and a clean-up on exit that
-# ends the processes in $pids, calls cleanup_more if the script defines it, ends the wine
-# server of wine_prefix and removes the scratch folder.
+# folder ($scratch) with a runtime folder and a settings folder in it, the X11 back end for
+# Qt and a clean-up on exit that ends the processes in $pids, calls cleanup_more if the
+# script defines it, ends the wine server of wine_prefix and removes the scratch folder.
 
 fail() { echo "$name: $*" >&2; exit 1; }
 
@@ -40,8 +40,9 @@ xvfb_session() {
     scratch=$(mktemp -d)
     pids=()
     trap xvfb_cleanup EXIT
-    # Only the X11 back end can show a window here; a desktop's settings must not leak in.
-    export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$scratch/runtime
+    # Only the X11 back end can show a window here; a desktop's settings must not leak in,
+    # and the window's remembered place neither comes from nor goes to the user's settings.
+    export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$scratch/runtime XDG_CONFIG_HOME=$scratch/config
     unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE WAYLAND_DISPLAY
     mkdir -m 700 "$XDG_RUNTIME_DIR"
 }

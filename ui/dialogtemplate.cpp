@@ -17,11 +17,11 @@ const char controlIdProperty[] = "controlId";
 
 constexpr DialogItem mainDialogItems[] = {
     { DialogItem::Label, IDC_STATIC, "Total files:", QRect(7, 8, 53, 12) },
-    { DialogItem::Field, IDC_FILES, "", QRect(66, 8, 75, 12) },
+    { DialogItem::Field, IDC_FILES, "", QRect(66, 8, 100, 12) },
     { DialogItem::Label, IDC_STATIC, "Total characters:", QRect(7, 21, 58, 12) },
-    { DialogItem::Field, IDC_CHARACTERS, "", QRect(66, 21, 75, 12) },
+    { DialogItem::Field, IDC_CHARACTERS, "", QRect(66, 21, 100, 12) },
     { DialogItem::Label, IDC_STATIC, "Total lines:", QRect(7, 34, 50, 12) },
-    { DialogItem::Field, IDC_LINES, "", QRect(66, 34, 75, 12) },
+    { DialogItem::Field, IDC_LINES, "", QRect(66, 34, 100, 12) },
     // A bar's text is never shown; it names the bar for screen readers.
     { DialogItem::ProgressBar, IDC_FILE_PROGRESS, "Current file", QRect(7, 52, 134, 6) },
     { DialogItem::ProgressBar, IDC_FILES_PROGRESS, "Dropped files", QRect(7, 58, 134, 10) },
@@ -74,7 +74,7 @@ QWidget *createItem(const DialogItem &item, const QRect &geometry, QWidget *pare
 } // namespace
 
 const DialogTemplate mainDialogTemplate = {
-    "Pomvane", QSize(148, 94), mainDialogItems
+    "Pomvane", QSize(173, 94), mainDialogItems
 };
 
 const DialogTemplate aboutDialogTemplate = {

@@ -33,6 +33,16 @@ void holdMessagesUntilDisplayOpens(QtMsgType type, const QMessageLogContext &, c
     std::_Exit(EXIT_FAILURE);
 }
 
+// Wayland lets no program keep its own window above others, and the window's point is to stay
+// on top. When the session offers X11 too (XWayland) and the person chose no platform, start
+// through it, where the compositor's X11 window manager honours the request; native Wayland
+// remains the fallback should XWayland not answer. Otherwise Qt chooses.
+bool startThroughXWayland()
+{
+    return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")
+            && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 void releaseHeldMessages()
 {
     qInstallMessageHandler(nullptr);
@@ -59,8 +69,10 @@ int main(int argc, char *argv[])
 
     qInstallMessageHandler(holdMessagesUntilDisplayOpens);
     // A window already open on this display takes the files; this start needs no display.
-    SingleInstance instance;
-    if (!commandLine.newWindow()) {
+    QString socketError;
+    SingleInstance instance(SingleInstance::defaultSocketPath(&socketError));
+    const bool handOverPossible = socketError.isEmpty();
+    if (!commandLine.newWindow() && handOverPossible) {
         QString error;
         switch (instance.handOver(commandLine.files(), &error)) {
         case SingleInstance::HandedOver:
@@ -79,18 +91,22 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(POMVANE_VERSION));
     // Wayland compositors find the window's icon and name through the desktop entry.
     QApplication::setDesktopFileName(QStringLiteral("org.pomvane.Pomvane"));
-    // Only the program's name: the arguments are all files and Pomvane's own options, and Qt
-    // would take a file named like one of its options (-style, -reverse) for that option.
-    int qtArgc = 1;
+    // Only the program's name and the platform: the arguments are all files and Pomvane's own
+    // options, and Qt would take a file named like one of its options (-style, -reverse) for
+    // that option. The platform goes as an argument rather than through the environment, so
+    // that it does not pass on to programs started from here.
+    char platformOption[] = "-platform";
+    char platforms[] = "xcb;wayland";
+    char *qtArgv[] = { argv[0], platformOption, platforms, nullptr };
+    int qtArgc = startThroughXWayland() ? 3 : 1;
     displayMessagesFrom = heldMessages.size();
-    QApplication app(qtArgc, argv);
+    QApplication app(qtArgc, qtArgv);
     releaseHeldMessages();
 
     if (!commandLine.newWindow()) {
-        QString error;
-        if (!instance.listen(&error))
+        if (!handOverPossible || !instance.listen(&socketError))
             std::fprintf(stderr, "pomvane: later starts cannot hand files to this window: %s\n",
-                         qPrintable(error));
+                         qPrintable(socketError));
     }
     CPomvaneApp theApp;
     theApp.InitInstance(commandLine.files(), commandLine.newWindow() ? nullptr : &instance);

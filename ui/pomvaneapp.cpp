@@ -2,6 +2,7 @@
 
 #include "pomvanedlg.h"
 #include "singleinstance.h"
+#include "windowplacement.h"
 
 void CPomvaneApp::InitInstance(const std::vector<std::string> &files, SingleInstance *instance)
 {
@@ -19,5 +20,7 @@ void CPomvaneApp::InitInstance(const std::vector<std::string> &files, SingleInst
                              dlg.addFiles(paths);
                          });
     }
+    restoreWindowPlacement(&dlg);
     dlg.exec();
+    saveWindowPlacement(&dlg);
 }

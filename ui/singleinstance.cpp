@@ -3,6 +3,8 @@
 #include "handovermessage.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
@@ -31,6 +33,39 @@ uint currentUserId()
 #endif
 }
 
+// No one but this user may create or replace anything in the folder.
+bool isUsersAlone(const QFileInfo &folder, QFileDevice::Permissions othersMayNot)
+{
+    return folder.isAbsolute() && folder.isDir() && !folder.isSymLink() && folder.ownerId() == currentUserId()
+            && !(folder.permissions() & othersMayNot);
+}
+
+constexpr QFileDevice::Permissions othersWrite = QFileDevice::WriteGroup | QFileDevice::WriteOther;
+constexpr QFileDevice::Permissions othersAny = othersWrite | QFileDevice::ReadGroup | QFileDevice::ExeGroup
+        | QFileDevice::ReadOther | QFileDevice::ExeOther;
+
+// A folder that only this user owns and enters, for the socket and its lock, made on first
+// use. In $XDG_RUNTIME_DIR when that is the user's own; otherwise in the user's cache folder,
+// not in /tmp, where another user could take the name first and so deny the hand-over.
+QString socketFolder(QString *error)
+{
+    QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (base.isEmpty() || !isUsersAlone(QFileInfo(base), othersWrite)) {
+        base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        QDir().mkpath(base);
+    }
+    const QString folder = base + QStringLiteral("/org.pomvane.Pomvane");
+    QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QFileInfo info(folder);
+    if (!isUsersAlone(info, othersAny)) {
+        *error = info.exists()
+                ? QStringLiteral("%1 must be a folder of this user's alone (mode 700), and is not").arg(folder)
+                : QStringLiteral("cannot create the folder %1").arg(folder);
+        return {};
+    }
+    return folder;
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString &socketPath, QObject *parent)
@@ -43,14 +78,16 @@ SingleInstance::SingleInstance(const QString &socketPath, QObject *parent)
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::defaultSocketPath()
+QString SingleInstance::defaultSocketPath(QString *error)
 {
+    const QString folder = socketFolder(error);
+    if (folder.isEmpty())
+        return {};
     // Display names may hold any character and be long (a Wayland socket's full path), and a
     // socket path is limited to 107 bytes: hash them.
     const QByteArray display = qgetenv("DISPLAY") + '\n' + qgetenv("WAYLAND_DISPLAY");
     const QByteArray hash = QCryptographicHash::hash(display, QCryptographicHash::Sha256).toHex().left(16);
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-            + QStringLiteral("/org.pomvane.Pomvane.%1.%2").arg(currentUserId()).arg(QLatin1StringView(hash));
+    return folder + QStringLiteral("/display-%1").arg(QLatin1StringView(hash));
 }
 
 void SingleInstance::lock()

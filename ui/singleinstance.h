@@ -12,7 +12,7 @@ class QLocalServer;
 class QLocalSocket;
 
 // One window per user and display. A start first offers its files to the window already
-// running, over a local socket in the user's runtime folder; when none answers, it opens the
+// running, over a local socket in a folder of the user's own; when none answers, it opens the
 // window and listens on that socket for later starts. A lock file keeps two starts at once
 // from both becoming the window.
 class SingleInstance : public QObject
@@ -22,11 +22,12 @@ class SingleInstance : public QObject
 public:
     enum HandOver { HandedOver, NoWindow, Failed };
 
-    explicit SingleInstance(const QString &socketPath = defaultSocketPath(), QObject *parent = nullptr);
+    explicit SingleInstance(const QString &socketPath, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // The socket's path, named for this user and display (X11 and Wayland) in the runtime folder.
-    static QString defaultSocketPath();
+    // The socket's path, named for the display (X11 and Wayland), in a folder of this user's
+    // own. Empty, with the reason in error, when there can be no such folder.
+    static QString defaultSocketPath(QString *error);
 
     // Hands the files to the running window and waits until it has queued them. NoWindow
     // when no window runs: the caller opens one and calls listen(). Failed, with the reason

@@ -13,6 +13,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
 
@@ -29,11 +31,11 @@ struct ExpectedItem
 // The templates' items, in order, as their dialogs must show them.
 const QList<ExpectedItem> mainItems = {
     { IDC_STATIC, "QLabel", "Total files:", { 7, 8, 53, 12 } },
-    { IDC_FILES, "QLineEdit", "", { 66, 8, 75, 12 } },
+    { IDC_FILES, "QLineEdit", "", { 66, 8, 100, 12 } },
     { IDC_STATIC, "QLabel", "Total characters:", { 7, 21, 58, 12 } },
-    { IDC_CHARACTERS, "QLineEdit", "", { 66, 21, 75, 12 } },
+    { IDC_CHARACTERS, "QLineEdit", "", { 66, 21, 100, 12 } },
     { IDC_STATIC, "QLabel", "Total lines:", { 7, 34, 50, 12 } },
-    { IDC_LINES, "QLineEdit", "", { 66, 34, 75, 12 } },
+    { IDC_LINES, "QLineEdit", "", { 66, 34, 100, 12 } },
     { IDC_FILE_PROGRESS, "QProgressBar", "", { 7, 52, 134, 6 } },
     { IDC_FILES_PROGRESS, "QProgressBar", "", { 7, 58, 134, 10 } },
     { IDC_RESET, "QPushButton", "Reset", { 7, 73, 50, 14 } },
@@ -114,6 +116,7 @@ private slots:
     void mainDialogGrowsWithItsFont();
     void aboutBoxFollowsItsTemplate();
     void windowIsFixedAndOnTop();
+    void fieldsShowTheWidestTotalsWhole();
     void firstRefreshShowsZeros();
     void fieldTextKeepsSelection();
     void escapeAndCloseEndTheDialog();
@@ -125,7 +128,7 @@ void DialogTest::mainDialogFollowsItsTemplate()
 {
     CPomvaneDlg dlg;
     QCOMPARE(dlg.windowTitle(), "Pomvane");
-    compareLayout(&dlg, mainItems, QRect(0, 0, 148, 94));
+    compareLayout(&dlg, mainItems, QRect(0, 0, 173, 94));
     for (const int id : { IDC_FILES, IDC_CHARACTERS, IDC_LINES })
         QVERIFY(qobject_cast<QLineEdit *>(dialogItem(&dlg, id))->isReadOnly());
     for (const int id : { IDC_FILE_PROGRESS, IDC_FILES_PROGRESS }) {
@@ -164,7 +167,7 @@ void DialogTest::mainDialogGrowsWithItsFont()
     QApplication::setFont(large);
     CPomvaneDlg dlg;
     QApplication::setFont(font);
-    compareLayout(&dlg, mainItems, QRect(0, 0, 148, 94));
+    compareLayout(&dlg, mainItems, QRect(0, 0, 173, 94));
 }
 
 void DialogTest::aboutBoxFollowsItsTemplate()
@@ -200,6 +203,32 @@ void DialogTest::windowIsFixedAndOnTop()
     qobject_cast<QPushButton *>(dialogItem(&dlg, IDC_RESET))->click();
     QVERIFY(dlg.windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(dlg.isVisible());
+}
+
+// 99,999 files of which 9,999 failed, and 12-digit characters and lines, are shown whole, at
+// the scale this test runs at (CTest runs it at 1, 1.5 and 2).
+void DialogTest::fieldsShowTheWidestTotalsWhole()
+{
+    CPomvaneDlg dlg;
+    const std::pair<int, QString> widest[] = { { IDC_FILES, "99999 (9999 failed to open)" },
+                                               { IDC_CHARACTERS, "999999999999" },
+                                               { IDC_LINES, "999999999999" } };
+    for (const auto &[id, text] : widest) {
+        auto *field = qobject_cast<QLineEdit *>(dialogItem(&dlg, id));
+        QStyleOptionFrame frame;
+        frame.initFrom(field);
+        frame.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field);
+        const QRect contents = field->style()
+                                       ->subElementRect(QStyle::SE_LineEditContents, &frame, field)
+                                       .marginsRemoved(field->textMargins());
+        // QLineEdit keeps 2 pixels clear on either side of the text, and scrolls it when the
+        // cursor after its end would not fit.
+        const int room = contents.width() - 4;
+        const int needed = field->fontMetrics().horizontalAdvance(text) + 1;
+        QVERIFY2(needed <= room, qPrintable(QStringLiteral("%1: %2 pixels wide, room for %3 at scale %4")
+                                                    .arg(text).arg(needed).arg(room)
+                                                    .arg(dlg.devicePixelRatioF())));
+    }
 }
 
 void DialogTest::firstRefreshShowsZeros()

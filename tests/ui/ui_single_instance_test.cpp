@@ -4,6 +4,7 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +23,7 @@ private slots:
     void laterStartsHandTheirFilesOver();
     void badPeersAreRefused_data();
     void badPeersAreRefused();
+    void socketFolderIsTheUsersAlone();
 
 private:
     // Runs the program as a later start would; its exit status.
@@ -41,8 +43,9 @@ void SingleInstanceTest::init()
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
     qputenv("DISPLAY", ":handover-test");
     qunsetenv("WAYLAND_DISPLAY");
-    socketPath = SingleInstance::defaultSocketPath();
-    QVERIFY(socketPath.startsWith(runtimeDir.path() + '/'));
+    QString error;
+    socketPath = SingleInstance::defaultSocketPath(&error);
+    QVERIFY2(socketPath.startsWith(runtimeDir.path() + "/org.pomvane.Pomvane/"), qPrintable(error));
 }
 
 int SingleInstanceTest::start(const QStringList &arguments)
@@ -145,6 +148,37 @@ void SingleInstanceTest::badPeersAreRefused()
     QVERIFY(send(handover::encode(Paths{ "/tmp/c" })));
     QCOMPARE(received.size(), 1);
     QCOMPARE(received[0][0].value<Paths>(), Paths{ "/tmp/c" });
+}
+
+// The socket's folder is made 0700; without a runtime folder of the user's own it goes to the
+// user's cache folder, never to a shared one that another user could have created first; one
+// that others may enter is refused.
+void SingleInstanceTest::socketFolderIsTheUsersAlone()
+{
+    constexpr auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
+            | QFile::WriteUser | QFile::ExeUser;
+    QTemporaryDir cacheHome;
+    QVERIFY(cacheHome.isValid());
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cacheHome.path()));
+    QString error;
+    QCOMPARE(QFileInfo(QFileInfo(socketPath).path()).permissions(), ownerOnly);
+
+    const QString cacheFolder = cacheHome.path() + "/org.pomvane.Pomvane";
+    qunsetenv("XDG_RUNTIME_DIR");
+    QCOMPARE(QFileInfo(SingleInstance::defaultSocketPath(&error)).path(), cacheFolder);
+    QCOMPARE(QFileInfo(cacheFolder).permissions(), ownerOnly);
+
+    // Open to others, as /tmp is.
+    QTemporaryDir shared;
+    QVERIFY(QFile::setPermissions(shared.path(), QFile::permissions(shared.path()) | QFile::WriteOther));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(shared.path()));
+    QCOMPARE(QFileInfo(SingleInstance::defaultSocketPath(&error)).path(), cacheFolder);
+
+    QVERIFY(QFile::setPermissions(cacheFolder, ownerOnly | QFile::ReadOther | QFile::ExeOther));
+    qunsetenv("XDG_RUNTIME_DIR");
+    QVERIFY(SingleInstance::defaultSocketPath(&error).isEmpty());
+    QVERIFY2(error.contains(cacheFolder), qPrintable(error));
+    qunsetenv("XDG_CACHE_HOME");
 }
 
 QTEST_GUILESS_MAIN(SingleInstanceTest)

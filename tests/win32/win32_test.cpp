@@ -2,6 +2,7 @@
 // handles (so under wine it needs a display).
 #include "field_text.h"
 #include "paths.h"
+#include "resource.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,47 @@ HDROP make_drop(const std::vector<std::wstring>& paths)
     return static_cast<HDROP>(memory);
 }
 
+// Under wine, the default desktop of a prefix that was first started without a display
+// cannot hold windows, whatever DISPLAY says now: one of the test's own.
+void use_own_desktop()
+{
+    static HDESK desktop = CreateDesktopW(L"win32_test", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ASSERT_NE(desktop, nullptr);
+    ASSERT_TRUE(SetThreadDesktop(desktop));
+}
+
+INT_PTR CALLBACK ignore_messages(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
 } // namespace
+
+// 99,999 files of which 9,999 failed, and 12-digit characters and lines, fit the main
+// window's fields whole, in the font its template asks for.
+TEST(MainDialog, FieldsShowTheWidestTotalsWhole)
+{
+    ASSERT_NO_FATAL_FAILURE(use_own_desktop());
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_POMVANE_DIALOG), nullptr,
+                                     ignore_messages, 0);
+    ASSERT_NE(dialog, nullptr);
+    const std::pair<int, const wchar_t*> widest[] = {
+        {IDC_FILES, L"99999 (9999 failed to open)"}, {IDC_CHARACTERS, L"999999999999"}, {IDC_LINES, L"999999999999"}};
+    for (const auto& [id, text] : widest) {
+        HWND field = GetDlgItem(dialog, id);
+        RECT room{};
+        SendMessageW(field, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+        HDC context = GetDC(field);
+        HGDIOBJ old_font = SelectObject(context, reinterpret_cast<HFONT>(SendMessageW(field, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(context, text, static_cast<int>(wcslen(text)), &size);
+        SelectObject(context, old_font);
+        ReleaseDC(field, context);
+        // The caret after the text needs a pixel too.
+        EXPECT_LT(size.cx, room.right - room.left) << "field " << id;
+    }
+    DestroyWindow(dialog);
+}
 
 TEST(FieldText, ShowsSixtyFourBitTotals)
 {
@@ -57,11 +98,7 @@ TEST(FieldText, ShowsSixtyFourBitTotals)
 
 TEST(FieldText, RewritingKeepsTheUsersSelection)
 {
-    // A desktop of its own: under wine, the default desktop of a prefix that was first
-    // started without a display cannot hold windows, whatever DISPLAY says now.
-    HDESK desktop = CreateDesktopW(L"win32_test", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-    ASSERT_NE(desktop, nullptr);
-    ASSERT_TRUE(SetThreadDesktop(desktop));
+    ASSERT_NO_FATAL_FAILURE(use_own_desktop());
     HWND field = CreateWindowExW(0, L"EDIT", L"12345", WS_POPUP | ES_READONLY | ES_AUTOHSCROLL,
                                  0, 0, 200, 24, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(field, nullptr) << "no edit control could be made; under wine, DISPLAY must be set";

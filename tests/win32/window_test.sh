@@ -46,17 +46,17 @@ eventually 300 eval 'window=$(window_named Pomvane); [ -n "$window" ]' \
 state=$(xprop -id "$window" _NET_WM_STATE)
 [[ $state == *_NET_WM_STATE_ABOVE* ]] || fail "the window is not kept above others: $state"
 
-# A field's centre, from its place in dialog units (x, y, width, height) in the 148 x 94
+# A field's centre, from its place in dialog units (x, y, width, height) in the 173 x 94
 # template; the window is exactly the template's client area.
 click_at() {
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    xdotool mousemove $((X + WIDTH * ($1 + $3 / 2) / 148)) $((Y + HEIGHT * ($2 + $4 / 2) / 94)) click 1
+    xdotool mousemove $((X + WIDTH * ($1 + $3 / 2) / 173)) $((Y + HEIGHT * ($2 + $4 / 2) / 94)) click 1
 }
 read_field() {
     case $1 in
-    files) click_at 66 8 75 12 ;;
-    characters) click_at 66 21 75 12 ;;
-    lines) click_at 66 34 75 12 ;;
+    files) click_at 66 8 100 12 ;;
+    characters) click_at 66 21 100 12 ;;
+    lines) click_at 66 34 100 12 ;;
     esac
     # A mark first, so that a copy that did not happen cannot pass for one.
     printf unread | xclip -selection clipboard -i
@@ -106,14 +106,14 @@ expect_field characters 31
 expect_field lines 6
 
 # Reset: the next stop after the lines field.
-click_at 66 34 75 12
+click_at 66 34 100 12
 xdotool windowfocus --sync "$window" key Tab space
 expect_field files 0
 expect_field characters 0
 expect_field lines 0
 
 # The system menu's last entry is About (wine adds an entry of its own above it).
-click_at 66 34 75 12
+click_at 66 34 100 12
 xdotool windowfocus --sync "$window" key alt+space sleep 0.5 key Up Return
 about=
 eventually 50 eval 'about=$(window_named "About Pomvane"); [ -n "$about" ]' \
@@ -121,7 +121,7 @@ eventually 50 eval 'about=$(window_named "About Pomvane"); [ -n "$about" ]' \
 xdotool windowfocus --sync "$about" key Return
 eventually 50 eval '[ -z "$(window_named "About Pomvane")" ]' || fail "About did not close"
 
-click_at 66 34 75 12
+click_at 66 34 100 12
 xdotool windowfocus --sync "$window" key Escape
 # Wine may take a second or two to pass on keys after a change of focus.
 eventually 100 eval '! kill -0 "$pid" 2>/dev/null' || fail "still running 10 s after Escape"
