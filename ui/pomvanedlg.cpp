@@ -21,11 +21,15 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimerEvent>
 
 #include <algorithm>
 
 namespace {
+
+// Kept in the same settings file as the window's other settings.
+const QString walkFoldersKey = QStringLiteral("countFilesInFolders");
 
 // Accepting the source's proposed action could be a move, after which the file manager
 // deletes the files it dropped; the files are only read, so a drop is always a copy.
@@ -66,6 +70,7 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
                       | Qt::WindowStaysOnTopHint)
     , systemMenu(new QMenu(this))
     , pasteAction(nullptr)
+    , walkFoldersAction(nullptr)
     , icon(applicationIcon())
 {
     const QHash<int, QWidget *> items = buildDialog(this, mainDialogTemplate);
@@ -108,6 +113,12 @@ void CPomvaneDlg::createMenu()
     pasteAction = systemMenu->addAction(tr("&Paste Files"), this, &CPomvaneDlg::pasteFiles);
     pasteAction->setShortcuts(QKeySequence::Paste);
     systemMenu->addAction(tr("Copy &Totals"), this, &CPomvaneDlg::copyTotals);
+    systemMenu->addSeparator();
+    walkFoldersAction = systemMenu->addAction(tr("Count Files in F&olders"));
+    walkFoldersAction->setCheckable(true);
+    walkFoldersAction->setChecked(QSettings().value(walkFoldersKey, false).toBool());
+    connect(walkFoldersAction, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(walkFoldersKey, checked); });
     addActions(systemMenu->actions());
     // Whether the clipboard holds files is asked when a menu opens: asking on every change
     // would make the window talk to each program that copies anything.
@@ -150,10 +161,10 @@ void CPomvaneDlg::openMenuAtFocus()
     QApplication::sendEvent(target, &event);
 }
 
-void CPomvaneDlg::addFiles(std::span<const std::string> paths)
+void CPomvaneDlg::addFiles(std::span<const std::string> paths, bool walkFolders)
 {
     if (!paths.empty())
-        countingEngine.add_files(paths);
+        countingEngine.add_files(paths, walkFolders || walkFoldersAction->isChecked());
 }
 
 void CPomvaneDlg::chooseFiles()

@@ -33,8 +33,9 @@ public:
     ~CPomvaneDlg() override;
 
     // Queues the files for counting, in order, as one batch: every way in (drop, command
-    // line, a later start, paste, Add Files) ends here.
-    void addFiles(std::span<const std::string> paths);
+    // line, a later start, paste, Add Files) ends here. Folders are counted by their files
+    // when walkFolders is set or the "Count Files in Folders" setting is on.
+    void addFiles(std::span<const std::string> paths, bool walkFolders = false);
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -61,6 +62,7 @@ private:
     QProgressBar *filesBar;
     QMenu *systemMenu;
     QAction *pasteAction;
+    QAction *walkFoldersAction;
     QIcon icon;
     QBasicTimer refreshTimer;
     // Last, so that it goes first: its worker is stopped and awaited before anything else.
