@@ -3,6 +3,7 @@
 #include "aboutdlg.h"
 #include "appicon.h"
 #include "dialogtemplate.h"
+#include "failedfilesdlg.h"
 #include "resource.h"
 #include "urilist.h"
 
@@ -70,6 +71,7 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
                       | Qt::WindowStaysOnTopHint)
     , systemMenu(new QMenu(this))
     , pasteAction(nullptr)
+    , failedFilesAction(nullptr)
     , walkFoldersAction(nullptr)
     , icon(applicationIcon())
 {
@@ -81,7 +83,7 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
     filesBar = qobject_cast<QProgressBar *>(items.value(IDC_FILES_PROGRESS));
 
     connect(qobject_cast<QPushButton *>(items.value(IDC_RESET)), &QPushButton::clicked, this,
-            [this] { countingEngine.reset(); });
+            &CPomvaneDlg::resetCounting);
     // Enter in a field closes, as a dialog's OK does; Enter on a focused button presses that
     // button. Left alone, Qt would make the first button, Reset, the default.
     auto *closeButton = qobject_cast<QPushButton *>(items.value(IDOK));
@@ -113,6 +115,8 @@ void CPomvaneDlg::createMenu()
     pasteAction = systemMenu->addAction(tr("&Paste Files"), this, &CPomvaneDlg::pasteFiles);
     pasteAction->setShortcuts(QKeySequence::Paste);
     systemMenu->addAction(tr("Copy &Totals"), this, &CPomvaneDlg::copyTotals);
+    failedFilesAction = systemMenu->addAction(tr("Fai&led Files..."), this, &CPomvaneDlg::showFailedFiles);
+    failedFilesAction->setEnabled(false);
     systemMenu->addSeparator();
     walkFoldersAction = systemMenu->addAction(tr("Count Files in F&olders"));
     walkFoldersAction->setCheckable(true);
@@ -167,6 +171,24 @@ void CPomvaneDlg::addFiles(std::span<const std::string> paths, bool walkFolders)
         countingEngine.add_files(paths, walkFolders || walkFoldersAction->isChecked());
 }
 
+void CPomvaneDlg::resetCounting()
+{
+    countingEngine.reset();
+    if (failedFilesDlg)
+        failedFilesDlg->clear();
+}
+
+// One window, kept once made: it follows the counting while shown.
+void CPomvaneDlg::showFailedFiles()
+{
+    if (!failedFilesDlg)
+        failedFilesDlg = new CFailedFilesDlg(countingEngine, this);
+    failedFilesDlg->refresh();
+    failedFilesDlg->show();
+    failedFilesDlg->raise();
+    failedFilesDlg->activateWindow();
+}
+
 void CPomvaneDlg::chooseFiles()
 {
     // The platform's own dialog where it has one. Its names come as text; names that are not
@@ -192,9 +214,14 @@ void CPomvaneDlg::copyTotals()
 }
 
 // The fields bring their own menu (Copy, Select All); the About entry is added to it, so that
-// it is also reached from the keyboard while a field has the focus.
+// it is also reached from the keyboard while a field has the focus. A double-click on the
+// files field opens the failed files, once there are any.
 bool CPomvaneDlg::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == filesField && event->type() == QEvent::MouseButtonDblClick && failedFilesAction->isEnabled()) {
+        showFailedFiles();
+        return true;
+    }
     auto *field = qobject_cast<QLineEdit *>(watched);
     if (field && event->type() == QEvent::ContextMenu) {
         QMenu *menu = field->createStandardContextMenu();
@@ -265,6 +292,9 @@ void CPomvaneDlg::refresh()
     }
 
     const engine::snapshot totals = countingEngine.totals();
+    failedFilesAction->setEnabled(totals.files_failed != 0);
+    if (failedFilesDlg && failedFilesDlg->isVisible())
+        failedFilesDlg->refresh();
     set_field_text(linesField, to_decimal(totals.total_lines));
     set_field_text(filesField, QString::fromStdString(files_text(totals)));
     set_field_text(charactersField, to_decimal(totals.total_characters));

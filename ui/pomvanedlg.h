@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+class CFailedFilesDlg;
 class QAction;
 class QLineEdit;
 class QMenu;
@@ -52,6 +53,8 @@ private:
     void chooseFiles();
     void pasteFiles();
     void copyTotals();
+    void showFailedFiles();
+    void resetCounting();
     void openMenuAtFocus();
     void showMenu(QMenu *menu, const QPoint &globalPos);
 
@@ -62,7 +65,9 @@ private:
     QProgressBar *filesBar;
     QMenu *systemMenu;
     QAction *pasteAction;
+    QAction *failedFilesAction;
     QAction *walkFoldersAction;
+    CFailedFilesDlg *failedFilesDlg = nullptr;
     QIcon icon;
     QBasicTimer refreshTimer;
     // Last, so that it goes first: its worker is stopped and awaited before anything else.
