@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QStringDecoder>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -92,6 +93,28 @@ CFailedFilesDlg::CFailedFilesDlg(engine &countingEngine, QWidget *parent)
     const QFontMetrics metrics = fontMetrics();
     resize(metrics.averageCharWidth() * 80, metrics.height() * 16);
     list->setColumnWidth(0, metrics.averageCharWidth() * 50);
+    placeBeside(parent);
+}
+
+// Below the main window rather than over it, as Qt would put it, so that the totals stay in
+// view; above it when there is no room below. This window's frame is not known before it is
+// shown: it is taken to be the main window's, or a title bar's height where Qt does not know
+// that one either (as under some window managers).
+void CFailedFilesDlg::placeBeside(const QWidget *window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                   outer.bottom() - inner.bottom());
+    if (frame.isNull())
+        frame.setTop(3 * fontMetrics().height());
+    const QRect area = window->screen()->availableGeometry();
+    QRect place(outer.bottomLeft() + QPoint(0, 1), size().grownBy(frame));
+    if (place.bottom() > area.bottom())
+        place.moveBottom(outer.top() - 1);
+    place.moveLeft(std::clamp(place.left(), area.left(), std::max(area.left(), area.right() - place.width() + 1)));
+    place.moveTop(std::max(place.top(), area.top()));
+    move(place.topLeft());
 }
 
 void CFailedFilesDlg::refresh()

@@ -29,6 +29,7 @@ public:
     void clear();
 
 private:
+    void placeBeside(const QWidget *window);
     // The whole list as text, one `PATH: REASON` line a failure, as pomvane-count prints them.
     void copyList();
 
