@@ -43,7 +43,9 @@ std::optional<int> CommandLine::parse(int argc, char *argv[])
                                      QStringLiteral("Show the version and exit."));
     const QCommandLineOption newWindow(QStringLiteral("new-window"),
                                        QStringLiteral("Open a window of its own, even if one is open."));
-    parser.addOptions({ help, version, newWindow });
+    const QCommandLineOption recursive({ QStringLiteral("r"), QStringLiteral("recursive") },
+                                       QStringLiteral("Count the folders given by the files in them and their subfolders."));
+    parser.addOptions({ help, version, newWindow, recursive });
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("Files to count; after --, a name may start with -."),
                                  QStringLiteral("[--] [FILE...]"));
@@ -68,6 +70,7 @@ std::optional<int> CommandLine::parse(int argc, char *argv[])
         return 0;
     }
     wantsNewWindow = parser.isSet(newWindow);
+    wantsWalk = parser.isSet(recursive);
 
     std::error_code error;
     const std::string folder = std::filesystem::current_path(error).string();

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// The program's command line: `pomvane [--new-window] [FILE...]`, with --help and --version.
+// The program's command line: `pomvane [--new-window] [-r] [FILE...]`, with --help and --version.
 class CommandLine
 {
 public:
@@ -17,8 +17,12 @@ public:
     // so that another process can open them too. Nothing is expanded.
     const std::vector<std::string> &files() const { return fileList; }
     bool newWindow() const { return wantsNewWindow; }
+    // -r/--recursive: the folders given are counted by their files, whatever the window's
+    // setting.
+    bool walkFolders() const { return wantsWalk; }
 
 private:
     std::vector<std::string> fileList;
     bool wantsNewWindow = false;
+    bool wantsWalk = false;
 };

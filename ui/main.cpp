@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
     const bool handOverPossible = socketError.isEmpty();
     if (!commandLine.newWindow() && handOverPossible) {
         QString error;
-        switch (instance.handOver(commandLine.files(), &error)) {
+        switch (instance.handOver(commandLine.files(), commandLine.walkFolders(), &error)) {
         case SingleInstance::HandedOver:
             releaseHeldMessages();
             return EXIT_SUCCESS;
@@ -87,6 +87,8 @@ int main(int argc, char *argv[])
         }
     }
 
+    // QSettings() keeps the settings in ~/.config/<organisation>/<application>.conf.
+    QApplication::setOrganizationName(QStringLiteral("Pomvane"));
     QApplication::setApplicationName(QStringLiteral("Pomvane"));
     QApplication::setApplicationVersion(QStringLiteral(POMVANE_VERSION));
     // Wayland compositors find the window's icon and name through the desktop entry.
@@ -109,6 +111,6 @@ int main(int argc, char *argv[])
                          qPrintable(socketError));
     }
     CPomvaneApp theApp;
-    theApp.InitInstance(commandLine.files(), commandLine.newWindow() ? nullptr : &instance);
+    theApp.InitInstance(commandLine.files(), commandLine.walkFolders(), commandLine.newWindow() ? nullptr : &instance);
     return EXIT_SUCCESS;
 }

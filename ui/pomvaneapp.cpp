@@ -4,20 +4,20 @@
 #include "singleinstance.h"
 #include "windowplacement.h"
 
-void CPomvaneApp::InitInstance(const std::vector<std::string> &files, SingleInstance *instance)
+void CPomvaneApp::InitInstance(const std::vector<std::string> &files, bool walkFolders, SingleInstance *instance)
 {
     CPomvaneDlg dlg;
-    dlg.addFiles(files);
+    dlg.addFiles(files, walkFolders);
     if (instance) {
         QObject::connect(instance, &SingleInstance::filesReceived, &dlg,
-                         [&dlg](const std::vector<std::string> &paths) {
+                         [&dlg](const std::vector<std::string> &paths, bool walkFolders) {
                              if (paths.empty()) {
                                  if (dlg.isMinimized())
                                      dlg.showNormal();
                                  dlg.raise();
                                  dlg.activateWindow();
                              }
-                             dlg.addFiles(paths);
+                             dlg.addFiles(paths, walkFolders);
                          });
     }
     restoreWindowPlacement(&dlg);

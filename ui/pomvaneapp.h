@@ -9,8 +9,10 @@ class SingleInstance;
 class CPomvaneApp
 {
 public:
-    // Runs the main dialog modally, with the files of the command line queued and those of
-    // later starts taken from instance (when given), and destroys it, which stops the
-    // counting. The program ends when it returns.
-    void InitInstance(const std::vector<std::string> &files = {}, SingleInstance *instance = nullptr);
+    // Runs the main dialog modally, with the files of the command line queued (their folders
+    // counted by their files when walkFolders is set) and those of later starts taken from
+    // instance (when given), and destroys it, which stops the counting. The program ends
+    // when it returns.
+    void InitInstance(const std::vector<std::string> &files = {}, bool walkFolders = false,
+                      SingleInstance *instance = nullptr);
 };

@@ -3,6 +3,7 @@
 #include "aboutdlg.h"
 #include "appicon.h"
 #include "dialogtemplate.h"
+#include "failedfilesdlg.h"
 #include "resource.h"
 #include "urilist.h"
 
@@ -21,11 +22,15 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimerEvent>
 
 #include <algorithm>
 
 namespace {
+
+// Kept in the same settings file as the window's other settings.
+const QString walkFoldersKey = QStringLiteral("countFilesInFolders");
 
 // Accepting the source's proposed action could be a move, after which the file manager
 // deletes the files it dropped; the files are only read, so a drop is always a copy.
@@ -66,6 +71,8 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
                       | Qt::WindowStaysOnTopHint)
     , systemMenu(new QMenu(this))
     , pasteAction(nullptr)
+    , failedFilesAction(nullptr)
+    , walkFoldersAction(nullptr)
     , icon(applicationIcon())
 {
     const QHash<int, QWidget *> items = buildDialog(this, mainDialogTemplate);
@@ -76,7 +83,7 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
     filesBar = qobject_cast<QProgressBar *>(items.value(IDC_FILES_PROGRESS));
 
     connect(qobject_cast<QPushButton *>(items.value(IDC_RESET)), &QPushButton::clicked, this,
-            [this] { countingEngine.reset(); });
+            &CPomvaneDlg::resetCounting);
     // Enter in a field closes, as a dialog's OK does; Enter on a focused button presses that
     // button. Left alone, Qt would make the first button, Reset, the default.
     auto *closeButton = qobject_cast<QPushButton *>(items.value(IDOK));
@@ -108,6 +115,14 @@ void CPomvaneDlg::createMenu()
     pasteAction = systemMenu->addAction(tr("&Paste Files"), this, &CPomvaneDlg::pasteFiles);
     pasteAction->setShortcuts(QKeySequence::Paste);
     systemMenu->addAction(tr("Copy &Totals"), this, &CPomvaneDlg::copyTotals);
+    failedFilesAction = systemMenu->addAction(tr("Fai&led Files..."), this, &CPomvaneDlg::showFailedFiles);
+    failedFilesAction->setEnabled(false);
+    systemMenu->addSeparator();
+    walkFoldersAction = systemMenu->addAction(tr("Count Files in F&olders"));
+    walkFoldersAction->setCheckable(true);
+    walkFoldersAction->setChecked(QSettings().value(walkFoldersKey, false).toBool());
+    connect(walkFoldersAction, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(walkFoldersKey, checked); });
     addActions(systemMenu->actions());
     // Whether the clipboard holds files is asked when a menu opens: asking on every change
     // would make the window talk to each program that copies anything.
@@ -150,10 +165,28 @@ void CPomvaneDlg::openMenuAtFocus()
     QApplication::sendEvent(target, &event);
 }
 
-void CPomvaneDlg::addFiles(std::span<const std::string> paths)
+void CPomvaneDlg::addFiles(std::span<const std::string> paths, bool walkFolders)
 {
     if (!paths.empty())
-        countingEngine.add_files(paths);
+        countingEngine.add_files(paths, walkFolders || walkFoldersAction->isChecked());
+}
+
+void CPomvaneDlg::resetCounting()
+{
+    countingEngine.reset();
+    if (failedFilesDlg)
+        failedFilesDlg->clear();
+}
+
+// One window, kept once made: it follows the counting while shown.
+void CPomvaneDlg::showFailedFiles()
+{
+    if (!failedFilesDlg)
+        failedFilesDlg = new CFailedFilesDlg(countingEngine, this);
+    failedFilesDlg->refresh();
+    failedFilesDlg->show();
+    failedFilesDlg->raise();
+    failedFilesDlg->activateWindow();
 }
 
 void CPomvaneDlg::chooseFiles()
@@ -181,9 +214,14 @@ void CPomvaneDlg::copyTotals()
 }
 
 // The fields bring their own menu (Copy, Select All); the About entry is added to it, so that
-// it is also reached from the keyboard while a field has the focus.
+// it is also reached from the keyboard while a field has the focus. A double-click on the
+// files field opens the failed files, once there are any.
 bool CPomvaneDlg::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == filesField && event->type() == QEvent::MouseButtonDblClick && failedFilesAction->isEnabled()) {
+        showFailedFiles();
+        return true;
+    }
     auto *field = qobject_cast<QLineEdit *>(watched);
     if (field && event->type() == QEvent::ContextMenu) {
         QMenu *menu = field->createStandardContextMenu();
@@ -254,6 +292,9 @@ void CPomvaneDlg::refresh()
     }
 
     const engine::snapshot totals = countingEngine.totals();
+    failedFilesAction->setEnabled(totals.files_failed != 0);
+    if (failedFilesDlg && failedFilesDlg->isVisible())
+        failedFilesDlg->refresh();
     set_field_text(linesField, to_decimal(totals.total_lines));
     set_field_text(filesField, QString::fromStdString(files_text(totals)));
     set_field_text(charactersField, to_decimal(totals.total_characters));

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+class CFailedFilesDlg;
 class QAction;
 class QLineEdit;
 class QMenu;
@@ -33,8 +34,9 @@ public:
     ~CPomvaneDlg() override;
 
     // Queues the files for counting, in order, as one batch: every way in (drop, command
-    // line, a later start, paste, Add Files) ends here.
-    void addFiles(std::span<const std::string> paths);
+    // line, a later start, paste, Add Files) ends here. Folders are counted by their files
+    // when walkFolders is set or the "Count Files in Folders" setting is on.
+    void addFiles(std::span<const std::string> paths, bool walkFolders = false);
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -51,6 +53,8 @@ private:
     void chooseFiles();
     void pasteFiles();
     void copyTotals();
+    void showFailedFiles();
+    void resetCounting();
     void openMenuAtFocus();
     void showMenu(QMenu *menu, const QPoint &globalPos);
 
@@ -61,6 +65,9 @@ private:
     QProgressBar *filesBar;
     QMenu *systemMenu;
     QAction *pasteAction;
+    QAction *failedFilesAction;
+    QAction *walkFoldersAction;
+    CFailedFilesDlg *failedFilesDlg = nullptr;
     QIcon icon;
     QBasicTimer refreshTimer;
     // Last, so that it goes first: its worker is stopped and awaited before anything else.

@@ -98,7 +98,8 @@ void SingleInstance::lock()
         lockFile.tryLock(lockTimeoutMs);
 }
 
-SingleInstance::HandOver SingleInstance::handOver(std::span<const std::string> paths, QString *error)
+SingleInstance::HandOver SingleInstance::handOver(std::span<const std::string> paths, bool walkFolders,
+                                                  QString *error)
 {
     lock();
     QLocalSocket socket;
@@ -110,7 +111,7 @@ SingleInstance::HandOver SingleInstance::handOver(std::span<const std::string> p
         *error = QStringLiteral("cannot reach the running window: %1").arg(socket.errorString());
         return Failed;
     }
-    const QByteArray message = handover::encode(paths);
+    const QByteArray message = handover::encode(paths, walkFolders);
     if (message.size() - handover::headerSize > handover::maxBodySize) {
         *error = QStringLiteral("too many files to hand to the running window at once");
         return Failed;
@@ -177,13 +178,14 @@ void SingleInstance::readMessage(QLocalSocket *socket)
         return;
     const QByteArray body = socket->read(size.toLongLong());
     std::vector<std::string> paths;
+    bool walkFolders = false;
     // Anything after the message is as wrong as a message that does not add up.
-    if (socket->bytesAvailable() > 0 || !handover::decodeBody(body, paths)) {
+    if (socket->bytesAvailable() > 0 || !handover::decodeBody(body, paths, walkFolders)) {
         socket->abort();
         return;
     }
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
-    emit filesReceived(paths);
+    emit filesReceived(paths, walkFolders);
     socket->putChar(handover::accepted);
     socket->disconnectFromServer();
 }

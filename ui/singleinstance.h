@@ -29,10 +29,11 @@ public:
     // own. Empty, with the reason in error, when there can be no such folder.
     static QString defaultSocketPath(QString *error);
 
-    // Hands the files to the running window and waits until it has queued them. NoWindow
+    // Hands the files to the running window and waits until it has queued them, with their
+    // folders counted by their files when walkFolders is set. NoWindow
     // when no window runs: the caller opens one and calls listen(). Failed, with the reason
     // in error, when a window runs but did not take the files.
-    HandOver handOver(std::span<const std::string> paths, QString *error);
+    HandOver handOver(std::span<const std::string> paths, bool walkFolders, QString *error);
 
     // Serves later starts. A socket left behind by a window that crashed is replaced.
     bool listen(QString *error);
@@ -41,8 +42,9 @@ public:
     void setPeerUserId(uint userId) { peerUserId = userId; }
 
 signals:
-    // A later start handed these files over, in its order; none: it asks to be shown.
-    void filesReceived(const std::vector<std::string> &paths);
+    // A later start handed these files over, in its order, asking for folders to be counted
+    // by their files when walkFolders is set; none: it asks to be shown.
+    void filesReceived(const std::vector<std::string> &paths, bool walkFolders);
 
 private:
     void takeConnection();

@@ -10,7 +10,6 @@
 
 namespace {
 
-const QString settingsName = QStringLiteral("pomvane");
 const QString lastPlacement = QStringLiteral("placement/last");
 const QString clientKey = QStringLiteral("/client");
 const QString frameKey = QStringLiteral("/frame");
@@ -54,7 +53,7 @@ void restoreWindowPlacement(QWidget *window)
 {
     if (!placesWindows())
         return;
-    const QSettings settings(settingsName, settingsName);
+    const QSettings settings;
     QString group = screenLayoutGroup();
     if (!settings.contains(group + clientKey))
         group = lastPlacement;
@@ -76,7 +75,7 @@ void saveWindowPlacement(const QWidget *window)
 {
     if (!placesWindows())
         return;
-    QSettings settings(settingsName, settingsName);
+    QSettings settings;
     for (const QString &group : { screenLayoutGroup(), lastPlacement }) {
         settings.setValue(group + clientKey, window->geometry());
         settings.setValue(group + frameKey, window->frameGeometry());

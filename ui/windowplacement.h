@@ -3,7 +3,7 @@
 class QWidget;
 
 // Where the person last put the window, kept between runs in the user's settings
-// ($XDG_CONFIG_HOME/pomvane/pomvane.conf), once for each arrangement of screens.
+// ($XDG_CONFIG_HOME/Pomvane/Pomvane.conf), once for each arrangement of screens.
 
 // Puts the window, not yet shown, where it was last closed with the same screens attached;
 // with screens never seen before, where it was last closed at all, moved onto a screen.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program under Xvfb, driven as a user would: files on the command line, a later
 # start handing its files to the running window, paste from another program, the menu on
-# Shift+F10 and on the Menu key, a socket left by a window that was killed, --new-window.
+# Shift+F10 and on the Menu key, a socket left by a window that was killed, --new-window, a
+# folder handed over with -r and without it.
 # Totals are read back as a user would: "Copy Totals" from the menu, then the clipboard.
 #   hand_over_test.sh POMVANE
 # Needs xvfb, xauth, xdotool and xclip.
@@ -13,6 +14,8 @@ name=hand_over_test usage=POMVANE tools=(xdotool xclip)
 . "$(dirname "$0")/../xvfb_helper.sh"
 under_xvfb 1 1 "$@"
 pomvane=${args[0]}
+# The window's settings (whether folders are counted by their files) are the test's own.
+export XDG_CONFIG_HOME=$scratch/config
 cd "$scratch" || exit 1
 printf 'a\nb\n' >a        # 4 characters, 2 lines
 printf 'hello' >b         # 5, 1
@@ -86,4 +89,11 @@ expect_totals "$window" shift+F10 "files=2 failed=0 characters=7 lines=2"
 hand_over a
 expect_totals "$second" shift+F10 "files=2 failed=0 characters=9 lines=3"
 expect_totals "$window" shift+F10 "files=2 failed=0 characters=7 lines=2"
+
+# -r has the window count a folder by its files, whatever its setting; without it the folder
+# fails to open.
+mkdir -p tree/inner && printf 'x\n' >tree/inner/c    # 2, 1
+hand_over -r tree
+hand_over tree
+expect_totals "$second" shift+F10 "files=3 failed=1 characters=11 lines=4"
 echo "hand_over_test: files handed over, pasted and counted once; stale socket replaced"

@@ -86,7 +86,7 @@ read -r x y width height left right top bottom < <(session 800x600 move 440 360)
 [ -n "${bottom:-}" ] || fail "the first start told no place"
 [ "$x" -ge 430 ] && [ "$y" -ge 350 ] || fail "the window was not moved to 440,360: at $x,$y"
 moved="$x $y"
-[ -f "$XDG_CONFIG_HOME/pomvane/pomvane.conf" ] || fail "no settings in $XDG_CONFIG_HOME/pomvane/pomvane.conf"
+[ -f "$XDG_CONFIG_HOME/Pomvane/Pomvane.conf" ] || fail "no settings in $XDG_CONFIG_HOME/Pomvane/Pomvane.conf"
 
 read -r x y width height left right top bottom < <(session 640x480 without-wm) || fail "the start on a smaller screen failed"
 [ -n "${bottom:-}" ] || fail "the start on a smaller screen told no place"

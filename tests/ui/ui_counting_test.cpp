@@ -1,4 +1,5 @@
 #include "dialogtemplate.h"
+#include "failedfilesdlg.h"
 #include "pomvanedlg.h"
 #include "resource.h"
 
@@ -10,14 +11,17 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScopeGuard>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -84,11 +88,18 @@ public:
     // Triggers an entry of the window's menu by its text.
     void trigger(const QString &text)
     {
+        QAction *entry = action(text);
+        QVERIFY2(entry, qPrintable("no menu entry " + text));
+        entry->trigger();
+    }
+
+    QAction *action(const QString &text)
+    {
         for (QAction *action : dlg.actions()) {
             if (action->text() == text)
-                return action->trigger();
+                return action;
         }
-        QFAIL(qPrintable("no menu entry " + text));
+        return nullptr;
     }
 
     bool barsShown() const { return fileBar->isVisible() && filesBar->isVisible(); }
@@ -122,6 +133,8 @@ private slots:
     void selectionSurvivesChangingTotals();
     void tenThousandFilesInOneDrop();
     void closingWhileCountingEnds();
+    // Last: it leaves the setting on.
+    void failedFilesAreListedAndFoldersCountedWhenAsked();
 
 private:
     QByteArray hugeFile() const { return dir.filePath("huge").toUtf8(); }
@@ -132,6 +145,9 @@ private:
 void CountingTest::initTestCase()
 {
     QVERIFY(dir.isValid());
+    // The window's settings go to a file of the test's own.
+    QCoreApplication::setOrganizationName("Pomvane");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     // Sparse, so that it costs no disk, yet reading it takes long enough to watch.
     QFile huge(hugeFile());
     QVERIFY(huge.open(QIODevice::WriteOnly));
@@ -319,12 +335,19 @@ void CountingTest::selectionSurvivesChangingTotals()
 
 void CountingTest::tenThousandFilesInOneDrop()
 {
+    // One past the bound of the failures kept.
     QByteArray list;
-    for (int i = 0; i < 10000; ++i)
+    for (int i = 0; i < 10001; ++i)
         list += fileUri(QFile::encodeName(dir.filePath(QStringLiteral("absent-%1").arg(i)))) + "\r\n";
     Window window;
     QVERIFY(window.drop(list));
-    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "0 (10000 failed to open)", settleMs);
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "0 (10001 failed to open)", settleMs);
+    window.trigger("Fai&led Files...");
+    auto *failedDlg = window.dlg.findChild<CFailedFilesDlg *>();
+    QCOMPARE(failedDlg->findChild<QTreeWidget *>()->topLevelItemCount(), 10000);
+    QLabel *more = failedDlg->findChild<QLabel *>();
+    QVERIFY(more->isVisible());
+    QCOMPARE(more->text(), "and 1 more");
 }
 
 void CountingTest::closingWhileCountingEnds()
@@ -338,6 +361,51 @@ void CountingTest::closingWhileCountingEnds()
     QCOMPARE(window->dlg.exec(), int(QDialog::Rejected));
     // Destroying the window stops the worker in the middle of the file and waits for it.
     delete window;
+}
+
+void CountingTest::failedFilesAreListedAndFoldersCountedWhenAsked()
+{
+    const QByteArray folder = QFile::encodeName(dir.filePath("tree"));
+    QVERIFY(QDir(dir.path()).mkpath("tree/inner"));
+    QVERIFY(writeFile(folder + "/a", "1\n")); // 2 characters, 1 line
+    QVERIFY(writeFile(folder + "/inner/b", "22\n22\n")); // 6, 2
+    // UTF-8, then a byte that is not.
+    const QByteArray missing = QFile::encodeName(dir.filePath("gon\u00e9")) + "\xe9";
+
+    Window window;
+    QAction *failedFiles = window.action("Fai&led Files...");
+    QVERIFY(!failedFiles->isEnabled());
+    QVERIFY(window.drop(fileUri(missing) + "\r\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(failedFiles->isEnabled(), settleMs);
+    QTest::mouseDClick(window.files, Qt::LeftButton);
+    auto *failedDlg = window.dlg.findChild<CFailedFilesDlg *>();
+    QVERIFY(failedDlg && failedDlg->isVisible());
+    auto *list = failedDlg->findChild<QTreeWidget *>();
+    QCOMPARE(list->topLevelItemCount(), 1);
+
+    // Without the setting a folder fails; the open list takes it in as it happens.
+    QVERIFY(window.drop(fileUri(folder) + "\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 2, settleMs);
+    QApplication::clipboard()->clear();
+    for (QPushButton *button : failedDlg->findChildren<QPushButton *>()) {
+        if (button->text() == "&Copy")
+            button->click();
+    }
+    QCOMPARE(QApplication::clipboard()->text(),
+             dir.filePath("gon\u00e9") + "\\xE9: No such file or directory\n" + dir.filePath("tree") + ": is a folder\n");
+
+    qobject_cast<QPushButton *>(dialogItem(&window.dlg, IDC_RESET))->click();
+    QCOMPARE(list->topLevelItemCount(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!failedFiles->isEnabled(), settleMs);
+
+    // With the setting on, a folder counts its files; the next window remembers the setting.
+    window.trigger("Count Files in F&olders");
+    QVERIFY(window.drop(fileUri(folder) + "\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "2", settleMs);
+    QCOMPARE(window.characters->text(), "8");
+    QCOMPARE(list->topLevelItemCount(), 0);
+    Window next;
+    QVERIFY(next.action("Count Files in F&olders")->isChecked());
 }
 
 QTEST_MAIN(CountingTest)

@@ -94,11 +94,18 @@ void SingleInstanceTest::laterStartsHandTheirFilesOver()
     const Paths expected{ folder.toStdString() + "/b.txt", "/tmp/a", folder.toStdString() + "/-reverse",
                           (folder + "/" + QFile::encodeName(latin1)).toStdString() };
     QCOMPARE(received[0][0].value<Paths>(), expected);
+    QCOMPARE(received[0][1].toBool(), false);
+
+    // -r asks the window to count the folders by their files.
+    QCOMPARE(start({ "-r", "tree" }), 0);
+    QCOMPARE(received.size(), 2);
+    QCOMPARE(received[1][0].value<Paths>(), Paths{ folder.toStdString() + "/tree" });
+    QCOMPARE(received[1][1].toBool(), true);
 
     // No files: the window is asked to come to the front.
     QCOMPARE(start({}), 0);
-    QCOMPARE(received.size(), 2);
-    QVERIFY(received[1][0].value<Paths>().empty());
+    QCOMPARE(received.size(), 3);
+    QVERIFY(received[2][0].value<Paths>().empty());
 }
 
 void SingleInstanceTest::badPeersAreRefused_data()
@@ -112,15 +119,19 @@ void SingleInstanceTest::badPeersAreRefused_data()
     badMagic[0] = 'P';
     QByteArray oversized = good.first(8);
     oversized += QByteArray::fromHex("7fffffff");
+    // The body: flags, count, then each path's length and bytes.
+    QByteArray unknownFlag = good;
+    unknownFlag[handover::headerSize + 3] = 2;
     QByteArray countTooHigh = good;
-    countTooHigh[handover::headerSize + 3] = 3;
+    countTooHigh[handover::headerSize + 7] = 3;
     QByteArray lengthTooLong = good;
-    lengthTooLong[handover::headerSize + 7] = char(200);
+    lengthTooLong[handover::headerSize + 11] = char(200);
     QByteArray withNul = good;
-    withNul[handover::headerSize + 8 + 4] = '\0';
+    withNul[handover::headerSize + 12 + 4] = '\0';
 
     QTest::newRow("bad magic") << badMagic << false;
     QTest::newRow("oversized") << oversized << false;
+    QTest::newRow("unknown flag") << unknownFlag << false;
     QTest::newRow("count too high") << countTooHigh << false;
     QTest::newRow("length past the end") << lengthTooLong << false;
     QTest::newRow("NUL in a path") << withNul << false;
