@@ -2,52 +2,54 @@
 // It hands every path to the engine in order, as a drop does, and waits until counting ends.
 
 #include "command_line.h"
+#include "options.h"
+#include "path_list.h"
 
 #include "engine/engine.h"
 #include "engine/totals_text.h"
 #include "lib/paths.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
-int usage()
-{
-    std::cerr << "usage: pomvane-count [--] PATH...\n"
-                 "       pomvane-count -    (NUL-separated paths on standard input; UTF-8 on Windows)\n";
-    return 2;
-}
-
 // The tool's own input and output errors: one line, and exit status 1.
-int failed(const char* what, int error)
+int failed(const std::string& what, int error)
 {
     std::cerr << "pomvane-count: " << what << ": " << std::strerror(error) << '\n';
     return 1;
 }
 
-// NUL-separated paths from standard input; false on a read error, with errno set.
-bool read_paths(std::FILE* input, std::vector<std::string>& paths)
+// Paths are added this many at a time, each chunk once the engine has fewer than this many
+// left: enough ahead that the worker (and its files opened ahead) never runs dry, few enough
+// that a list of millions takes no more memory than a short one.
+constexpr std::size_t chunk_paths = 1024;
+
+// Adds the list's paths in chunks as the worker needs them; false on a read error (errno
+// set). The engine pushes nothing to its owner, so the pending count is polled, as the
+// window polls its totals; a millisecond is far shorter than a chunk takes to count.
+bool add_from_list(engine& counter, path_list& list, std::uint64_t& given)
 {
-    std::string all;
-    char chunk[64 * 1024];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, input)) > 0)
-        all.append(chunk, n);
-    if (std::ferror(input))
-        return false;
-    for (std::size_t start = 0; start < all.size();) {
-        std::size_t end = all.find('\0', start);
-        if (end == std::string::npos)
-            end = all.size(); // a last path without its NUL still counts
-        paths.emplace_back(all, start, end - start);
-        start = end + 1;
+    std::vector<std::string> chunk;
+    for (;;) {
+        list.read(chunk, chunk_paths);
+        if (chunk.empty())
+            return !list.failed();
+        while (counter.pending() >= chunk_paths)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        counter.add_files(chunk);
+        given += chunk.size();
+        chunk.clear();
     }
-    return true;
 }
 
 } // namespace
@@ -55,31 +57,42 @@ bool read_paths(std::FILE* input, std::vector<std::string>& paths)
 int main(int argc, char** argv)
 {
     use_binary_standard_streams();
-    const std::vector<std::string> args = lib::command_line_arguments(argc, argv);
-    const bool from_stdin = args.size() == 1 && args.front() == "-";
-    std::vector<std::string> paths;
-    if (from_stdin) {
-        if (!read_paths(stdin, paths))
-            return failed("cannot read standard input", errno);
-    } else {
-        bool options_ended = false;
-        for (const std::string& arg : args) {
-            if (!options_ended && arg == "--")
-                options_ended = true;
-            else if (!options_ended && arg.starts_with('-'))
-                return usage();
-            else
-                paths.push_back(arg);
-        }
+    const options parsed = parse_options(lib::command_line_arguments(argc, argv));
+    switch (parsed.what) {
+    case options::action::usage_error:
+        std::cerr << "pomvane-count: " << parsed.error << '\n'
+                  << usage_text() << "Try 'pomvane-count --help' for more.\n";
+        return 2;
+    case options::action::help:
+        std::cout << help_text() << std::flush;
+        return std::cout ? 0 : failed("cannot write standard output", errno != 0 ? errno : EIO);
+    case options::action::version:
+        std::cout << "pomvane-count " POMVANE_VERSION_SHORT "\n" << std::flush;
+        return std::cout ? 0 : failed("cannot write standard output", errno != 0 ? errno : EIO);
+    case options::action::count:
+        break;
     }
 
     engine counter;
-    counter.add_files(paths);
+    std::uint64_t given = 0;
+    if (parsed.list) {
+        const bool from_stdin = *parsed.list == "-";
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(
+                from_stdin ? nullptr : open_for_reading(*parsed.list), std::fclose);
+        if (!from_stdin && !opened)
+            return failed("cannot open " + *parsed.list, errno);
+        path_list list(from_stdin ? stdin : opened.get());
+        if (!add_from_list(counter, list, given))
+            return failed(from_stdin ? "cannot read standard input" : "cannot read " + *parsed.list, errno);
+    } else {
+        counter.add_files(parsed.paths);
+        given = parsed.paths.size();
+    }
     counter.wait();
 
     const engine::snapshot totals = counter.totals();
-    if (totals.files_counted + totals.files_failed != paths.size()) {
-        std::cerr << "pomvane-count: " << paths.size() << " paths given, but " << totals.files_counted
+    if (totals.files_counted + totals.files_failed != given) {
+        std::cerr << "pomvane-count: " << given << " paths given, but " << totals.files_counted
                   << " counted and " << totals.files_failed
                   << " failed: the counting thread could not be started\n";
         return 1;

@@ -119,6 +119,12 @@ engine::snapshot engine::totals()
     return {files_counted, files_failed, total_characters, total_lines};
 }
 
+std::size_t engine::pending()
+{
+    const std::lock_guard<lib::lockable> guard(*this);
+    return queue.size() - processed;
+}
+
 std::uint32_t engine::files_percent()
 {
     const std::lock_guard<lib::lockable> guard(*this);

@@ -42,6 +42,9 @@ public:
     void add_file(const std::string& path) { add_files({&path, 1}); }
     bool is_running();
     snapshot totals();
+    // Files added and not yet counted (nor failed): what a feeder that adds a long list in
+    // chunks watches, to add the next chunk before the worker runs dry.
+    std::size_t pending();
     // Processed share of the current batch, 0 to 100.
     std::uint32_t files_percent();
     // Share of the current file read so far; over 100 when the file grew while read.
