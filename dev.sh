@@ -14,6 +14,7 @@ packages=(
     cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core
     googletest libbenchmark-dev
     xvfb xauth xdotool xclip x11-utils desktop-file-utils appstream dpkg-dev file time
+    scdoc lintian
 )
 windows_packages=(g++-mingw-w64-x86-64-posix wine wine64 nsis)
 arm64_packages=(g++-aarch64-linux-gnu)
