@@ -29,10 +29,12 @@ int failed(const std::string& what, int error)
     return 1;
 }
 
-// Paths are added this many at a time, each chunk once the engine has fewer than this many
-// left: enough ahead that the worker (and its files opened ahead) never runs dry, few enough
-// that a list of millions takes no more memory than a short one.
+// Paths are added this many at a time, each chunk once the engine has fewer than two chunks
+// left: enough ahead that the worker (and its files opened ahead) never runs dry between
+// two looks, which would end it and start another, few enough that a list of millions takes
+// no more memory than a short one.
 constexpr std::size_t chunk_paths = 1024;
+constexpr std::size_t low_water = 2 * chunk_paths;
 
 // Adds the list's paths in chunks as the worker needs them; false on a read error (errno
 // set). The engine pushes nothing to its owner, so the pending count is polled, as the
@@ -44,7 +46,7 @@ bool add_from_list(engine& counter, path_list& list, std::uint64_t& given)
         list.read(chunk, chunk_paths);
         if (chunk.empty())
             return !list.failed();
-        while (counter.pending() >= chunk_paths)
+        while (counter.pending() >= low_water)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         counter.add_files(chunk);
         given += chunk.size();
