@@ -119,7 +119,7 @@ engine::snapshot engine::totals()
     return {files_counted, files_failed, total_characters, total_lines};
 }
 
-std::size_t engine::pending()
+std::uint64_t engine::pending()
 {
     const std::lock_guard<lib::lockable> guard(*this);
     return queue.size() - processed;

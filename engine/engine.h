@@ -42,9 +42,10 @@ public:
     void add_file(const std::string& path) { add_files({&path, 1}); }
     bool is_running();
     snapshot totals();
-    // Files added and not yet counted (nor failed): what a feeder that adds a long list in
-    // chunks watches, to add the next chunk before the worker runs dry.
-    std::size_t pending();
+    // Entries of the current batch not processed yet; 0 once it drained. Left above 0 by a
+    // worker that could not be started. A feeder that adds a long list in chunks watches it
+    // to add the next chunk before the worker runs dry.
+    std::uint64_t pending();
     // Processed share of the current batch, 0 to 100.
     std::uint32_t files_percent();
     // Share of the current file read so far; over 100 when the file grew while read.
