@@ -80,7 +80,7 @@ options parse_options(const std::vector<std::string>& args)
     if (parsed.list && !parsed.paths.empty())
         return usage_error("paths cannot be given beside --files0-from");
     if (from_stdin)
-        parsed.list = "-";
+        parsed.list.emplace("-");
     if (!parsed.list && parsed.paths.empty())
         return usage_error("no paths given");
     return parsed;
