@@ -15,6 +15,7 @@ packages=(
     googletest libbenchmark-dev
     xvfb xauth xdotool xclip x11-utils desktop-file-utils appstream dpkg-dev file time
     mutter xwayland dbus qt6-wayland
+    scdoc lintian
 )
 windows_packages=(g++-mingw-w64-x86-64-posix wine wine64 nsis)
 arm64_packages=(g++-aarch64-linux-gnu)

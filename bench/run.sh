@@ -236,6 +236,32 @@ m_max=$(printf '%s\n' "$m_cached_big" "$m_cached_small" "$m_cold_big" "$m_cold_s
 echo "cached: 1 GiB file $m_cached_big KiB, 20,000 files $m_cached_small KiB;" \
     "cold: 1 GiB file $m_cold_big KiB, 20,000 files $m_cold_small KiB"
 
+echo "== 1,000,000 paths: the 20,000 small files 50 times over, cached; median of 3 runs, taking turns"
+# Three runs, not RUNS: wc takes half a minute or more on this list.
+million=$corpus/million.list
+for ((i = 0; i < 50; ++i)); do cat "$list"; done >"$million"
+small_line=$("$count" - <"$list")
+read -r want_files want_failed want_chars want_lines < <(sed 's/[a-z]*=//g' <<<"$small_line")
+want_million="files=$((want_files * 50)) failed=$((want_failed * 50)) characters=$((want_chars * 50)) lines=$((want_lines * 50))"
+million_count=() million_wc=() million_peak=()
+for ((run = 0; run < 3; ++run)); do
+    now_us_into start
+    /usr/bin/time -f %M -o "$corpus/peak" "$count" - <"$million" >"$corpus/million.out" || fail "pomvane-count on 1,000,000 paths"
+    now_us_into end
+    million_count+=("$((end - start))")
+    million_peak+=("$(cat "$corpus/peak")")
+    [ "$(cat "$corpus/million.out")" = "$want_million" ] \
+        || fail "1,000,000 paths: pomvane-count says '$(cat "$corpus/million.out")', 50 times the small files' line is '$want_million'"
+    time_us wc -lc --files0-from="$million"
+    million_wc+=("$elapsed")
+done
+t_million_count=$(median "${million_count[@]}")
+t_million_wc=$(median "${million_wc[@]}")
+m_million=$(printf '%s\n' "${million_peak[@]}" | sort -n | tail -n 1)
+show_runs "1,000,000 paths: pomvane-count - <LIST" "$t_million_count" "${million_count[@]}"
+show_runs "1,000,000 paths: wc -lc --files0-from=LIST" "$t_million_wc" "${million_wc[@]}"
+echo "1,000,000 paths: peak memory of pomvane-count $(printf '%s KiB ' "${million_peak[@]}")(largest $m_million KiB)"
+
 echo "== reset latency: reset() while the 1 GiB file is counted; cached 100 tries, cold 20"
 cat "$big" >/dev/null
 latency=$("$reset_latency" "$big" 100) || fail "reset_latency"
@@ -273,6 +299,9 @@ goal "1 GiB cold file vs dd bs=128k" ">= 1.0 of dd" "$r_cold_big" "$(met at_leas
 goal "20,000 cached small files vs wc --files0-from" ">= 2.0 x" "$r_cached_small x" "$(met at_least "$r_cached_small" 2.0)"
 goal "1 GiB cached file vs dd bs=128k" ">= 0.9 of dd" "$r_cached_big" "$(met at_least "$r_cached_big" 0.9)"
 goal "peak memory of pomvane-count, any run" "<= 16 MiB" "$(awk -v k="$m_max" 'BEGIN { printf "%.1f", k / 1024 }') MiB" "$(met at_least 16384 "$m_max")"
+r_million=$(ratio "$t_million_wc" "$t_million_count")
+goal "1,000,000 paths vs wc --files0-from" ">= 8.0 x" "$r_million x" "$(met at_least "$r_million" 8.0)"
+goal "peak memory of pomvane-count, 1,000,000 paths" "<= 32 MiB" "$(awk -v k="$m_million" 'BEGIN { printf "%.1f", k / 1024 }') MiB" "$(met at_least 32768 "$m_million")"
 goal "reset latency, cached, median" "< 5 ms" "$reset_median ms" "$(met under "$reset_median" 5)"
 goal "reset latency, cached, maximum" "< 20 ms" "$reset_max ms" "$(met under "$reset_max" 20)"
 goal "reset latency, cold, median" "< 5 ms" "$cold_reset_median ms" "$(met under "$cold_reset_median" 5)"

@@ -2,53 +2,59 @@
 // It hands every path to the engine in order, as a drop does, and waits until counting ends.
 
 #include "command_line.h"
+#include "options.h"
+#include "path_list.h"
 
 #include "engine/engine.h"
 #include "engine/totals_text.h"
 #include "lib/paths.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
-int usage()
-{
-    std::cerr << "usage: pomvane-count [-r] [--] PATH...\n"
-                 "       pomvane-count [-r] -    (NUL-separated paths on standard input; UTF-8 on Windows)\n"
-                 "  -r, --recursive   count folders by the files in them\n";
-    return 2;
-}
-
 // The tool's own input and output errors: one line, and exit status 1.
-int failed(const char* what, int error)
+int failed(const std::string& what, int error)
 {
     std::cerr << "pomvane-count: " << what << ": " << std::strerror(error) << '\n';
     return 1;
 }
 
-// NUL-separated paths from standard input; false on a read error, with errno set.
-bool read_paths(std::FILE* input, std::vector<std::string>& paths)
+// Paths are added this many at a time, each chunk once the engine has fewer than two chunks
+// left: enough ahead that the worker (and its files opened ahead) never runs dry between
+// two looks, which would end it and start another, few enough that a list of millions takes
+// no more memory than a short one.
+constexpr std::size_t chunk_paths = 1024;
+constexpr std::size_t low_water = 2 * chunk_paths;
+
+// Adds the list's paths in chunks as the worker needs them; false on a read error (errno
+// set). Stops early when no worker could be started. The engine pushes nothing to its
+// owner, so the pending count is polled, as the window polls its totals; a millisecond is
+// far shorter than the two chunks left take to count.
+bool add_from_list(engine& counter, path_list& list, bool walk_folders, std::uint64_t& given)
 {
-    std::string all;
-    char chunk[64 * 1024];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, input)) > 0)
-        all.append(chunk, n);
-    if (std::ferror(input))
-        return false;
-    for (std::size_t start = 0; start < all.size();) {
-        std::size_t end = all.find('\0', start);
-        if (end == std::string::npos)
-            end = all.size(); // a last path without its NUL still counts
-        paths.emplace_back(all, start, end - start);
-        start = end + 1;
+    std::vector<std::string> chunk;
+    for (;;) {
+        list.read(chunk, chunk_paths);
+        if (chunk.empty())
+            return !list.failed();
+        while (counter.pending() >= low_water && counter.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!counter.is_running() && counter.pending() != 0)
+            return true; // no worker could be started: the caller reports what is left
+        counter.add_files(chunk, walk_folders);
+        given += chunk.size();
+        chunk.clear();
     }
-    return true;
 }
 
 } // namespace
@@ -56,29 +62,37 @@ bool read_paths(std::FILE* input, std::vector<std::string>& paths)
 int main(int argc, char** argv)
 {
     use_binary_standard_streams();
-    std::vector<std::string> args = lib::command_line_arguments(argc, argv);
-    const bool recursive = !args.empty() && (args.front() == "-r" || args.front() == "--recursive");
-    if (recursive)
-        args.erase(args.begin());
-    const bool from_stdin = args.size() == 1 && args.front() == "-";
-    std::vector<std::string> paths;
-    if (from_stdin) {
-        if (!read_paths(stdin, paths))
-            return failed("cannot read standard input", errno);
-    } else {
-        bool options_ended = false;
-        for (const std::string& arg : args) {
-            if (!options_ended && arg == "--")
-                options_ended = true;
-            else if (!options_ended && arg.starts_with('-'))
-                return usage();
-            else
-                paths.push_back(arg);
-        }
+    const options parsed = parse_options(lib::command_line_arguments(argc, argv));
+    switch (parsed.what) {
+    case options::action::usage_error:
+        std::cerr << "pomvane-count: " << parsed.error << '\n'
+                  << usage_text() << "Try 'pomvane-count --help' for more.\n";
+        return 2;
+    case options::action::help:
+        std::cout << help_text() << std::flush;
+        return std::cout ? 0 : failed("cannot write standard output", errno != 0 ? errno : EIO);
+    case options::action::version:
+        std::cout << "pomvane-count " POMVANE_VERSION_SHORT "\n" << std::flush;
+        return std::cout ? 0 : failed("cannot write standard output", errno != 0 ? errno : EIO);
+    case options::action::count:
+        break;
     }
 
     engine counter;
-    counter.add_files(paths, recursive);
+    std::uint64_t given = 0;
+    if (parsed.list) {
+        const bool from_stdin = *parsed.list == "-";
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(
+                from_stdin ? nullptr : open_for_reading(*parsed.list), std::fclose);
+        if (!from_stdin && !opened)
+            return failed("cannot open " + *parsed.list, errno);
+        path_list list(from_stdin ? stdin : opened.get());
+        if (!add_from_list(counter, list, parsed.recursive, given))
+            return failed(from_stdin ? "cannot read standard input" : "cannot read " + *parsed.list, errno);
+    } else {
+        counter.add_files(parsed.paths, parsed.recursive);
+        given = parsed.paths.size();
+    }
     counter.wait();
     // Named once counting ended, in the order they happened: a wait with polls would delay
     // every short run by a poll.
@@ -89,7 +103,7 @@ int main(int argc, char** argv)
 
     const engine::snapshot totals = counter.totals();
     if (counter.pending() != 0) {
-        std::cerr << "pomvane-count: " << paths.size() << " paths given, but " << counter.pending()
+        std::cerr << "pomvane-count: " << given << " paths given, but " << counter.pending()
                   << " left: the counting thread could not be started\n";
         return 1;
     }

@@ -12,7 +12,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "count the characters and lines of dropped
 set(CPACK_PACKAGE_DESCRIPTION
     "Pomvane is a small window that stays on top of the others. Drop files on it
 and it counts, in the background, how many files, characters (bytes) and
-lines they hold, added up until Reset.")
+lines they hold, added up until Reset. The command pomvane-count counts the
+same way for scripts, and prints one line of totals.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};pomvane;/")
 set(CPACK_STRIP_FILES ON)

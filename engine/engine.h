@@ -61,7 +61,8 @@ public:
     // the folders walked included.
     std::uint32_t files_percent();
     // Entries of the current batch not processed yet, those found by walks so far included;
-    // 0 once it drained. Left above 0 by a worker that could not be started.
+    // 0 once it drained. Left above 0 by a worker that could not be started. A feeder that
+    // adds a long list in chunks watches it to add the next chunk before the worker runs dry.
     std::uint64_t pending();
     // Share of the current file read so far; over 100 when the file grew while read.
     std::int32_t file_percent();

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks what Pomvane installs: the desktop entry and AppStream metadata pass their
 # validators, `cmake --install` lays out the expected files, and the Debian package built by
-# CPack has the right name, control fields, dependencies and contents.
+# CPack has the right name, control fields, dependencies and contents, and lintian finds
+# nothing in it to warn about.
 #   res/check_package.sh BUILD_DIR
 # BUILD_DIR is a configured build tree (with the window enabled); the program is brought up
-# to date in it first. Needs desktop-file-utils, appstream, dpkg-dev and file.
+# to date in it first. Needs desktop-file-utils, appstream, dpkg-dev, file and lintian.
 set -euo pipefail
 
 if [ $# -ne 1 ] || [ ! -f "$1/CMakeCache.txt" ]; then
@@ -15,7 +16,7 @@ build=$(cd "$1" && pwd)
 res=$(cd "$(dirname "$0")" && pwd)
 id=org.pomvane.Pomvane
 
-for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file cpack; do
+for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file cpack lintian; do
     command -v "$tool" >/dev/null || { echo "check_package: $tool is missing" >&2; exit 2; }
 done
 
@@ -54,8 +55,13 @@ check_tree() {
             grep -q "PNG image data, $size x $size," <(file -b "$f" 2>&1)
     done
     check "$label: scalable icon is SVG" grep -qi "SVG" <(file -b "$icons/scalable/apps/$id.svg" 2>&1)
-    check "$label: pomvane-count is not installed" \
-        test -z "$(find "$root" -name 'pomvane-count*' -print -quit)"
+    check "$label: bin/pomvane-count is an executable" test -f "$root/bin/pomvane-count" -a -x "$root/bin/pomvane-count"
+    # Compressed as Debian wants: the best compression, without the name and time stamp.
+    for f in "$root/share/man/man1/pomvane.1.gz" "$root/share/man/man1/pomvane-count.1.gz"; do
+        check "$label: $(basename "$f") is gzip -9n" \
+            grep -qx 'gzip compressed data, max compression, from Unix.*' <(file -b "$f" 2>&1)
+        check "$label: $(basename "$f") reads as a manual page" grep -q '^\.SH' <(zcat "$f" 2>&1)
+    done
     [ -f "$desktop" ] || return 0
 
     check "$label: installed desktop entry validates" desktop-file-validate "$desktop"
@@ -76,9 +82,9 @@ check_tree() {
     check "$label: Icon '$icon' is the app id" test "$icon" = "$id"
 }
 
-# Bring the program up to date, so that neither install nor package ships a stale binary.
-cmake --build "$build" --target pomvane >"$scratch/build.log" 2>&1 \
-    || { cat "$scratch/build.log" >&2; die "building pomvane in $build failed"; }
+# Bring the programs and pages up to date, so that neither install nor package ships a stale binary.
+cmake --build "$build" --target pomvane pomvane-count documentation >"$scratch/build.log" 2>&1 \
+    || { cat "$scratch/build.log" >&2; die "building the programs and pages in $build failed"; }
 
 # cmake --install, into a scratch prefix.
 cmake --install "$build" --prefix "$scratch/prefix" >"$scratch/install.log" 2>&1 \
@@ -127,10 +133,16 @@ dpkg -x "$deb" "$scratch/root" || die "dpkg -x failed"
 check_tree "$scratch/root/usr" "package"
 check "package has the licence as usr/share/doc/pomvane/copyright" \
     test -s "$scratch/root/usr/share/doc/pomvane/copyright"
-check "packaged binary is stripped" \
-    grep -q ', stripped' <(file -b "$scratch/root/usr/bin/pomvane")
-check "packaged binary finds every library it needs" \
-    test -z "$(ldd "$scratch/root/usr/bin/pomvane" | grep 'not found')"
+check "the changelog's latest entry is version $version" \
+    test "$(dpkg-parsechangelog -l "$res/changelog" -S Version)" = "$version"
+for program in pomvane pomvane-count; do
+    check "packaged $program is stripped" \
+        grep -q ', stripped' <(file -b "$scratch/root/usr/bin/$program")
+    check "packaged $program finds every library it needs" \
+        test -z "$(ldd "$scratch/root/usr/bin/$program" | grep 'not found')"
+done
+# No error and no warning; information tags (hardening hints) are allowed.
+check "lintian reports no error or warning" lintian --fail-on error,warning --no-tag-display-limit "$deb"
 
 echo "check_package: checked $(basename "$deb") and the install tree"
 echo "check_package: $passed passed, $failed failed"

@@ -36,8 +36,8 @@ count=$(tr -cd '\0' <"$work/real.list" | wc -c)
 [ "$count" -gt 1000 ] || fail "only $count real files found"
 
 got=$("$tool" - <"$work/real.list")
-want=$(expected_for "$work/real.list")
-[ "$got" = "$want" ] || fail "real files: got '$got', want '$want'"
+real_want=$(expected_for "$work/real.list")
+[ "$got" = "$real_want" ] || fail "real files: got '$got', want '$real_want'"
 
 # Bad input: every one fails to open, none hangs.
 mkdir "$work/bad"
@@ -125,8 +125,25 @@ got=$("$tool" -- -x 2>/dev/null)
 [ "$got" = "files=0 failed=1 characters=0 lines=0" ] || fail "-- -x: got '$got'"
 got=$(printf '%s\0%s\0' "$work/made/crlf" "$work/made/crlf" | "$tool" -)
 [ "$got" = "files=2 failed=0 characters=8 lines=4" ] || fail "stdin: got '$got'"
-got=$("$tool")
-[ "$got" = "files=0 failed=0 characters=0 lines=0" ] || fail "no paths: got '$got'"
+# The same list from a file, named either way wc takes it; - is standard input.
+got=$("$tool" --files0-from="$work/real.list")
+[ "$got" = "$real_want" ] || fail "--files0-from=LIST: got '$got', want '$real_want'"
+got=$("$tool" --files0-from - <"$work/real.list")
+[ "$got" = "$real_want" ] || fail "--files0-from -: got '$got', want '$real_want'"
+# One path of 1 MiB without a NUL: too long to open anywhere, so it fails to open.
+got=$(head -c 1048576 /dev/zero | tr '\0' a | "$tool" -)
+[ "$got" = "files=0 failed=1 characters=0 lines=0" ] || fail "1 MiB path: got '$got'"
+# Usage errors exit 2 with the usage on standard error: no paths at all, or paths beside a list.
+for args in "" "--files0-from=$work/real.list $work/made/crlf" "- $work/made/crlf" "--files0-from"; do
+    status=0
+    # shellcheck disable=SC2086 # the words are the arguments
+    "$tool" $args >"$work/out" 2>"$work/usage" </dev/null || status=$?
+    [ "$status" -eq 2 ] && [ ! -s "$work/out" ] && grep -q '^usage:' "$work/usage" \
+        || fail "'$args': exit $status, stdout '$(cat "$work/out")'"
+done
+# Asked-for help and version go to standard output with exit status 0.
+"$tool" --help >"$work/out" && grep -q '^usage:' "$work/out" || fail "--help"
+got=$("$tool" --version) && [[ $got =~ ^pomvane-count\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version: '$got'"
 
 # The tool's own read and write errors: one line on standard error and exit status 1.
 own_error() {
@@ -141,6 +158,7 @@ own_error() {
 own_error "output to /dev/full" sh -c '"$0" "$1" >/dev/full' "$tool" "$work/made/crlf"
 own_error "standard input a folder" sh -c '"$0" - <"$1"' "$tool" "$work"
 own_error "standard input closed" sh -c '"$0" - <&-' "$tool"
+own_error "list missing" "$tool" --files0-from="$work/missing"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failed" >&2

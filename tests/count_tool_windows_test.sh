@@ -63,6 +63,8 @@ got=$(timeout 60 "$wine" "$windows" "$windows_form")
 find made "$deep" -print0 >list
 printf '%s\0' made/missing "made/café ü 日本.txt" >>list
 input=list same -
+same --files0-from=list
+same --version
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failed" >&2

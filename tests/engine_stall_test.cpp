@@ -81,8 +81,11 @@ TEST_F(StalledReads, ResetReturnsAndTheNextBatchCountsExactlyWhileTheOldReadIsHe
     engine counter;
     engine_probe probe(counter);
     counter.add_file(fs->path("stall"));
+    counter.add_file(fs->path("plain"));
     ASSERT_TRUE(fs->wait_until_holding(30s));
+    EXPECT_EQ(counter.pending(), 2u); // the file in hand is still pending
     ASSERT_TRUE(returns_while_stalled([&] { counter.reset(); }));
+    EXPECT_EQ(counter.pending(), 0u);
     EXPECT_EQ(probe.workers_let_go(), 1u);
     EXPECT_FALSE(counter.is_running());
     EXPECT_EQ(counter.totals().files_counted, 0u);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What pomvane-count's command line asks for. Parsing is kept apart from counting so that a
+// new option touches this file and its page only.
+struct options {
+    enum class action { count, help, version, usage_error };
+    action what = action::count;
+    // The paths named on the command line, in order, as raw bytes.
+    std::vector<std::string> paths;
+    // A NUL-separated list to read paths from: a file, or "-" for standard input.
+    std::optional<std::string> list;
+    // Folders named (on the command line or in the list) are counted by the files below them.
+    bool recursive = false;
+    // For usage_error: what was wrong, in a few words.
+    std::string error;
+};
+
+options parse_options(const std::vector<std::string>& args);
+
+// The synopsis (for usage errors) and the full help (for --help), each ending in a newline.
+std::string_view usage_text();
+std::string help_text();
