@@ -4,6 +4,7 @@
 #include "resource.h"
 #include "version.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QLabel>
@@ -16,29 +17,37 @@ namespace {
 const char controlIdProperty[] = "controlId";
 
 constexpr DialogItem mainDialogItems[] = {
-    { DialogItem::Label, IDC_STATIC, "Total files:", QRect(7, 8, 53, 12) },
+    { DialogItem::Label, IDC_STATIC, QT_TRANSLATE_NOOP("CPomvaneDlg", "Total files:"), QRect(7, 8, 53, 12) },
     { DialogItem::Field, IDC_FILES, "", QRect(66, 8, 100, 12) },
-    { DialogItem::Label, IDC_STATIC, "Total characters:", QRect(7, 21, 58, 12) },
+    { DialogItem::Label, IDC_STATIC, QT_TRANSLATE_NOOP("CPomvaneDlg", "Total characters:"), QRect(7, 21, 58, 12) },
     { DialogItem::Field, IDC_CHARACTERS, "", QRect(66, 21, 100, 12) },
-    { DialogItem::Label, IDC_STATIC, "Total lines:", QRect(7, 34, 50, 12) },
+    { DialogItem::Label, IDC_STATIC, QT_TRANSLATE_NOOP("CPomvaneDlg", "Total lines:"), QRect(7, 34, 50, 12) },
     { DialogItem::Field, IDC_LINES, "", QRect(66, 34, 100, 12) },
     // A bar's text is never shown; it names the bar for screen readers.
-    { DialogItem::ProgressBar, IDC_FILE_PROGRESS, "Current file", QRect(7, 52, 134, 6) },
-    { DialogItem::ProgressBar, IDC_FILES_PROGRESS, "Dropped files", QRect(7, 58, 134, 10) },
-    { DialogItem::Button, IDC_RESET, "Reset", QRect(7, 73, 50, 14) },
-    { DialogItem::Button, IDOK, "Close", QRect(91, 73, 50, 14) },
+    { DialogItem::ProgressBar, IDC_FILE_PROGRESS, QT_TRANSLATE_NOOP("CPomvaneDlg", "Current file"), QRect(7, 52, 134, 6) },
+    { DialogItem::ProgressBar, IDC_FILES_PROGRESS, QT_TRANSLATE_NOOP("CPomvaneDlg", "Dropped files"), QRect(7, 58, 134, 10) },
+    { DialogItem::Button, IDC_RESET, QT_TRANSLATE_NOOP("CPomvaneDlg", "Reset"), QRect(7, 73, 50, 14) },
+    { DialogItem::Button, IDOK, QT_TRANSLATE_NOOP("CPomvaneDlg", "Close"), QRect(91, 73, 50, 14) },
 };
 
 constexpr DialogItem aboutDialogItems[] = {
-    { DialogItem::Label, IDC_STATIC, "Pomvane Version " POMVANE_VERSION_SHORT, QRect(37, 7, 119, 8) },
-    { DialogItem::Label, IDC_STATIC, "\u00a9 2026 The Pomvane developers", QRect(37, 19, 130, 8) },
-    { DialogItem::Button, IDOK, "OK", QRect(174, 13, 37, 14) },
+    { DialogItem::Label, IDC_STATIC, QT_TRANSLATE_NOOP("CAboutDlg", "Pomvane Version %1"), QRect(37, 7, 119, 8) },
+    { DialogItem::Label, IDC_STATIC, QT_TRANSLATE_NOOP("CAboutDlg", "\u00a9 2026 The Pomvane developers"), QRect(37, 19, 130, 8) },
+    { DialogItem::Button, IDOK, QT_TRANSLATE_NOOP("CAboutDlg", "OK"), QRect(174, 13, 37, 14) },
     { DialogItem::Icon, IDC_STATIC, "", QRect(7, 7, 21, 20) },
 };
 
-QWidget *createItem(const DialogItem &item, const QRect &geometry, QWidget *parent)
+// The text in the person's language; a %1 in it stands for the program's version.
+QString itemText(const char *context, const char *text)
 {
-    const QString text = QString::fromUtf8(item.text);
+    QString translated = QCoreApplication::translate(context, text);
+    if (translated.contains(QLatin1String("%1")))
+        translated = translated.arg(QLatin1String(POMVANE_VERSION_SHORT));
+    return translated;
+}
+
+QWidget *createItem(const DialogItem &item, const QString &text, const QRect &geometry, QWidget *parent)
+{
     switch (item.kind) {
     case DialogItem::Label: {
         auto *label = new QLabel(text, parent);
@@ -73,12 +82,13 @@ QWidget *createItem(const DialogItem &item, const QRect &geometry, QWidget *pare
 
 } // namespace
 
+// The main window's title is the program's name, the same in every language.
 const DialogTemplate mainDialogTemplate = {
-    "Pomvane", QSize(173, 94), mainDialogItems
+    "CPomvaneDlg", "Pomvane", QSize(173, 94), mainDialogItems
 };
 
 const DialogTemplate aboutDialogTemplate = {
-    "About Pomvane", QSize(218, 33), aboutDialogItems
+    "CAboutDlg", QT_TRANSLATE_NOOP("CAboutDlg", "About Pomvane"), QSize(218, 33), aboutDialogItems
 };
 
 QSize dialogBaseUnits(const QFontMetrics &metrics)
@@ -107,13 +117,13 @@ QSize mapDialogSize(const QSize &units, const QSize &baseUnits)
 
 QHash<int, QWidget *> buildDialog(QDialog *dialog, const DialogTemplate &dialogTemplate)
 {
-    dialog->setWindowTitle(QString::fromUtf8(dialogTemplate.title));
+    dialog->setWindowTitle(itemText(dialogTemplate.context, dialogTemplate.title));
     const QSize baseUnits = dialogBaseUnits(dialog->fontMetrics());
     QHash<int, QWidget *> widgets;
     QLabel *pendingLabel = nullptr;
     for (const DialogItem &item : dialogTemplate.items) {
         const QRect geometry = mapDialogRect(item.rect, baseUnits);
-        QWidget *widget = createItem(item, geometry, dialog);
+        QWidget *widget = createItem(item, itemText(dialogTemplate.context, item.text), geometry, dialog);
         widget->setProperty(controlIdProperty, item.id);
         widget->setGeometry(geometry);
         if (item.id != IDC_STATIC)

@@ -10,7 +10,8 @@ class QDialog;
 class QFontMetrics;
 class QWidget;
 
-// One control of a dialog template; its rectangle is in dialog units.
+// One control of a dialog template; its rectangle is in dialog units. Its text is the English
+// original, marked for translation in its template's context.
 struct DialogItem
 {
     enum Kind { Label, Field, ProgressBar, Button, Icon };
@@ -25,6 +26,8 @@ struct DialogItem
 // quarter of the font's average character width, a vertical unit an eighth of its height.
 struct DialogTemplate
 {
+    // The translation context of the texts: the class of the dialog that shows them.
+    const char *context;
     const char *title;
     QSize size;
     std::span<const DialogItem> items;

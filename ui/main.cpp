@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "pomvaneapp.h"
 #include "singleinstance.h"
+#include "translations.h"
 #include "version.h"
 
 #include <QApplication>
@@ -104,6 +105,7 @@ int main(int argc, char *argv[])
     displayMessagesFrom = heldMessages.size();
     QApplication app(qtArgc, qtArgv);
     releaseHeldMessages();
+    installTranslations(&app, translationsFolder());
 
     if (!commandLine.newWindow()) {
         if (!handOverPossible || !instance.listen(&socketError))

@@ -26,6 +26,7 @@
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -136,7 +137,7 @@ void CPomvaneDlg::createMenu()
     addAction(menuKey);
 
     systemMenu->addSeparator();
-    systemMenu->addAction(QString::fromUtf8(ABOUTBOX_TEXT), this, &CPomvaneDlg::about);
+    systemMenu->addAction(tr(ABOUTBOX_TEXT), this, &CPomvaneDlg::about);
 }
 
 void CPomvaneDlg::about()
@@ -278,6 +279,17 @@ void CPomvaneDlg::timerEvent(QTimerEvent *event)
     QDialog::timerEvent(event);
 }
 
+// The engine's files_text() in the person's language: the same numbers, the words translated.
+// The failed count also picks the grammatical number where a language needs it.
+QString CPomvaneDlg::filesText(const engine::snapshot &totals)
+{
+    if (totals.files_failed == 0)
+        return to_decimal(totals.files_counted);
+    const int form = int(std::min<std::uint64_t>(totals.files_failed, std::numeric_limits<int>::max()));
+    return tr("%1 (%2 failed to open)", "files counted (of which failed)", form)
+            .arg(to_decimal(totals.files_counted), to_decimal(totals.files_failed));
+}
+
 void CPomvaneDlg::refresh()
 {
     if (countingEngine.is_running()) {
@@ -296,6 +308,6 @@ void CPomvaneDlg::refresh()
     if (failedFilesDlg && failedFilesDlg->isVisible())
         failedFilesDlg->refresh();
     set_field_text(linesField, to_decimal(totals.total_lines));
-    set_field_text(filesField, QString::fromStdString(files_text(totals)));
+    set_field_text(filesField, filesText(totals));
     set_field_text(charactersField, to_decimal(totals.total_characters));
 }

@@ -38,6 +38,9 @@ public:
     // when walkFolders is set or the "Count Files in Folders" setting is on.
     void addFiles(std::span<const std::string> paths, bool walkFolders = false);
 
+    // The files field's text: "12", or "12 (3 failed to open)" in the person's language.
+    static QString filesText(const engine::snapshot &totals);
+
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;

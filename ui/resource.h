@@ -2,7 +2,10 @@
 
 // The ids of the window's controls, its refresh timer and the About entry's text.
 
-inline constexpr char ABOUTBOX_TEXT[] = "&About Pomvane...";
+#include <QtGlobal>
+
+// The English original; the menu shows it translated in the main window's context.
+inline constexpr char ABOUTBOX_TEXT[] = QT_TRANSLATE_NOOP("CPomvaneDlg", "&About Pomvane...");
 
 // Controls
 inline constexpr int IDC_STATIC = -1;

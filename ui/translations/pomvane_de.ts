@@ -1,0 +1,82 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de">
+<context>
+    <name>CAboutDlg</name>
+    <message>
+        <source>Pomvane Version %1</source>
+        <translation>Pomvane Version %1</translation>
+    </message>
+    <message>
+        <source>© 2026 The Pomvane developers</source>
+        <translation>© 2026 Die Pomvane-Entwickler</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>About Pomvane</source>
+        <translation>Über Pomvane</translation>
+    </message>
+</context>
+<context>
+    <name>CPomvaneDlg</name>
+    <message>
+        <source>Total files:</source>
+        <translation>Dateien:</translation>
+    </message>
+    <message>
+        <source>Total characters:</source>
+        <translation>Zeichen:</translation>
+    </message>
+    <message>
+        <source>Total lines:</source>
+        <translation>Zeilen:</translation>
+    </message>
+    <message>
+        <source>Current file</source>
+        <translation>Aktuelle Datei</translation>
+    </message>
+    <message>
+        <source>Dropped files</source>
+        <translation>Abgelegte Dateien</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Add &amp;Files...</source>
+        <translation>&amp;Dateien hinzufügen...</translation>
+    </message>
+    <message>
+        <source>&amp;Paste Files</source>
+        <translation>Dateien &amp;einfügen</translation>
+    </message>
+    <message>
+        <source>Copy &amp;Totals</source>
+        <translation>&amp;Summen kopieren</translation>
+    </message>
+    <message>
+        <source>Add Files</source>
+        <translation>Dateien hinzufügen</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 (%2 failed to open)</source>
+        <comment>files counted (of which failed)</comment>
+        <translation>
+            <numerusform>%1 (%2 nicht zu öffnen)</numerusform>
+            <numerusform>%1 (%2 nicht zu öffnen)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>&amp;About Pomvane...</source>
+        <translation>Ü&amp;ber Pomvane...</translation>
+    </message>
+</context>
+</TS>

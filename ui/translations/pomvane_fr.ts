@@ -1,0 +1,82 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="fr">
+<context>
+    <name>CAboutDlg</name>
+    <message>
+        <source>Pomvane Version %1</source>
+        <translation>Pomvane version %1</translation>
+    </message>
+    <message>
+        <source>© 2026 The Pomvane developers</source>
+        <translation>© 2026 L’équipe Pomvane</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>About Pomvane</source>
+        <translation>À propos de Pomvane</translation>
+    </message>
+</context>
+<context>
+    <name>CPomvaneDlg</name>
+    <message>
+        <source>Total files:</source>
+        <translation>Fichiers&#xa0;:</translation>
+    </message>
+    <message>
+        <source>Total characters:</source>
+        <translation>Caractères&#xa0;:</translation>
+    </message>
+    <message>
+        <source>Total lines:</source>
+        <translation>Lignes&#xa0;:</translation>
+    </message>
+    <message>
+        <source>Current file</source>
+        <translation>Fichier en cours</translation>
+    </message>
+    <message>
+        <source>Dropped files</source>
+        <translation>Fichiers déposés</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Réinitialiser</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Fermer</translation>
+    </message>
+    <message>
+        <source>Add &amp;Files...</source>
+        <translation>&amp;Ajouter des fichiers...</translation>
+    </message>
+    <message>
+        <source>&amp;Paste Files</source>
+        <translation>Co&amp;ller des fichiers</translation>
+    </message>
+    <message>
+        <source>Copy &amp;Totals</source>
+        <translation>Copier les &amp;totaux</translation>
+    </message>
+    <message>
+        <source>Add Files</source>
+        <translation>Ajouter des fichiers</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 (%2 failed to open)</source>
+        <comment>files counted (of which failed)</comment>
+        <translation>
+            <numerusform>%1 (%2 impossible à ouvrir)</numerusform>
+            <numerusform>%1 (%2 impossibles à ouvrir)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>&amp;About Pomvane...</source>
+        <translation>À &amp;propos de Pomvane...</translation>
+    </message>
+</context>
+</TS>
