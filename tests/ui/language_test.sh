@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The real program under Xvfb in the person's language: with LANGUAGE=de (fr) it finds its
+# catalogues from its own folder, its context menu picks entries by their German (French)
+# letters, the About box has the translated title, and Copy Totals still copies the line for
+# scripts, untranslated.
+#   language_test.sh POMVANE
+# Needs xvfb, xauth, xdotool and xclip.
+set -uo pipefail
+
+# shellcheck disable=SC2034  # read by xvfb_helper.sh
+name=language_test usage=POMVANE tools=(xdotool xclip)
+# shellcheck source=../xvfb_helper.sh
+. "$(dirname "$0")/../xvfb_helper.sh"
+under_xvfb 1 1 "$@"
+pomvane=${args[0]}
+
+# language, the letter of Copy Totals and of About in its menu, the About box's title
+while read -r language totals_key about_key about_title; do
+    LANGUAGE=$language LC_ALL=C.UTF-8 "$pomvane" --new-window &
+    pid=$!
+    pids+=("$pid")
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Pomvane$' | head -n 1)
+    [ -n "$window" ] || fail "$language: no window named Pomvane appeared"
+    xdotool windowfocus "$window"
+
+    # Qt hands the window's keys to its open menu; without a window manager nothing gives
+    # the menu the focus.
+    got=
+    for _ in $(seq 10); do
+        echo none | xclip -selection clipboard -i
+        xdotool key --window "$window" shift+F10
+        sleep 0.3
+        xdotool key --window "$window" "$totals_key"
+        sleep 0.2
+        got=$(xclip -selection clipboard -o 2>/dev/null)
+        [ "$got" = "files=0 failed=0 characters=0 lines=0" ] && break
+    done
+    [ "$got" = "files=0 failed=0 characters=0 lines=0" ] \
+        || fail "$language: the menu's '$totals_key' gave '$got', not the totals line"
+
+    about=
+    for _ in $(seq 10); do
+        xdotool key --window "$window" shift+F10
+        sleep 0.3
+        xdotool key --window "$window" "$about_key"
+        about=$(timeout 2 xdotool search --sync --onlyvisible --name "^$about_title\$" | head -n 1)
+        [ -n "$about" ] && break
+    done
+    [ -n "$about" ] || fail "$language: no About box titled '$about_title' after the menu's '$about_key'"
+    kill "$pid"
+    wait "$pid" 2>/dev/null
+done <<'TABLE'
+de s b Über Pomvane
+fr t p À propos de Pomvane
+TABLE
+echo "language_test: the window speaks German and French"

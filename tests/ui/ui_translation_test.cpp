@@ -1,0 +1,153 @@
+#include "aboutdlg.h"
+#include "dialogtemplate.h"
+#include "pomvanedlg.h"
+#include "resource.h"
+#include "translations.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSet>
+#include <QTest>
+#include <QTimer>
+
+// The window in the person's language, as LANGUAGE chooses it: run once with LANGUAGE=de and
+// once with LANGUAGE=fr, against the catalogues the build made.
+
+namespace {
+
+struct Expected
+{
+    QStringList labels;  // the main window's labels, then its buttons, in item order
+    QStringList menu;    // the window's context menu
+    QString fieldCopy;   // Qt's own Copy entry of a field's menu
+    QString failedOne;   // the files field with 7 counted and 1 failed
+    QString failedMany;  // ... and 4294967296 failed
+    QString aboutTitle;
+    QString aboutVersion;
+};
+
+const QHash<QString, Expected> expectedByLanguage = {
+    { "de",
+      { { "Dateien:", "Zeichen:", "Zeilen:", "Zurücksetzen", "Schließen" },
+        { "&Dateien hinzufügen...", "Dateien &einfügen", "&Summen kopieren", "-", "Ü&ber Pomvane..." },
+        "&Kopieren",
+        "7 (1 nicht zu öffnen)",
+        "7 (4294967296 nicht zu öffnen)",
+        "Über Pomvane",
+        "Pomvane Version " POMVANE_RELEASE } },
+    { "fr",
+      { { "Fichiers\u00a0:", "Caractères\u00a0:", "Lignes\u00a0:", "Réinitialiser", "Fermer" },
+        { "&Ajouter des fichiers...", "Co&ller des fichiers", "Copier les &totaux", "-", "À &propos de Pomvane..." },
+        "Cop&ier",
+        "7 (1 impossible à ouvrir)",
+        "7 (4294967296 impossibles à ouvrir)",
+        "À propos de Pomvane",
+        "Pomvane version " POMVANE_RELEASE } },
+};
+
+// The entries of the context menu that target opens.
+QStringList menuAt(QWidget *target)
+{
+    QStringList entries;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, target, [&] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            for (const QAction *action : menu->actions())
+                entries.append(action->isSeparator() ? "-" : action->text());
+            menu->close();
+        }
+    });
+    watch.start(10);
+    const QPoint pos(2, 2);
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, pos, target->mapToGlobal(pos));
+    QApplication::sendEvent(target, &event);
+    return entries;
+}
+
+} // namespace
+
+class TranslationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void mainWindowSpeaksTheLanguage();
+    void aboutBoxSpeaksTheLanguage();
+
+private:
+    Expected expected;
+};
+
+void TranslationTest::initTestCase()
+{
+    const QString language = installTranslations(qApp, POMVANE_TRANSLATIONS_BUILD_DIR).section('_', 0, 0);
+    QVERIFY2(expectedByLanguage.contains(language),
+             qPrintable("LANGUAGE=" + qEnvironmentVariable("LANGUAGE") + " installed '" + language + "'"));
+    expected = expectedByLanguage.value(language);
+}
+
+void TranslationTest::mainWindowSpeaksTheLanguage()
+{
+    QApplication::clipboard()->clear();
+    CPomvaneDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QCOMPARE(dlg.windowTitle(), "Pomvane");
+
+    QStringList texts;
+    for (QWidget *child : dlg.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        QString text;
+        if (auto *label = qobject_cast<QLabel *>(child))
+            text = label->text();
+        else if (auto *button = qobject_cast<QPushButton *>(child))
+            text = button->text();
+        else
+            continue;
+        texts.append(text);
+        // Longer words must still fit the places the English ones were laid out for.
+        QVERIFY2(child->fontMetrics().horizontalAdvance(text) <= child->contentsRect().width(), qPrintable(text));
+    }
+    QCOMPARE(texts, expected.labels);
+
+    // Digits stay plain in every language; only the words change, and their number with the count.
+    QCOMPARE(CPomvaneDlg::filesText({ 7, 0, 0, 0 }), "7");
+    QCOMPARE(CPomvaneDlg::filesText({ 7, 1, 0, 0 }), expected.failedOne);
+    QCOMPARE(CPomvaneDlg::filesText({ 7, std::uint64_t{ 1 } << 32, 0, 0 }), expected.failedMany);
+
+    QCOMPARE(menuAt(&dlg), expected.menu);
+    // A field's menu: Qt's own entries in the same language, then the window's, each entry
+    // still picked by a letter of its own.
+    const QStringList fieldMenu = menuAt(dialogItem(&dlg, IDC_LINES));
+    QVERIFY2(fieldMenu.size() > expected.menu.size(), qPrintable(fieldMenu.join('|')));
+    QCOMPARE(fieldMenu.first().section(QLatin1Char('\t'), 0, 0), expected.fieldCopy);
+    QCOMPARE(fieldMenu.sliced(fieldMenu.size() - expected.menu.size()), expected.menu);
+    QSet<QChar> letters;
+    for (const QString &entry : fieldMenu) {
+        const qsizetype amp = entry.indexOf('&');
+        if (amp < 0)
+            continue;
+        const QChar letter = entry[amp + 1].toLower();
+        QVERIFY2(!letters.contains(letter), qPrintable(entry));
+        letters.insert(letter);
+    }
+}
+
+void TranslationTest::aboutBoxSpeaksTheLanguage()
+{
+    CAboutDlg about;
+    QCOMPARE(about.windowTitle(), expected.aboutTitle);
+    const auto labels = about.findChildren<QLabel *>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(labels.first()->text(), expected.aboutVersion);
+    for (const QLabel *label : labels)
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+                 qPrintable(label->text()));
+}
+
+QTEST_MAIN(TranslationTest)
+#include "ui_translation_test.moc"
