@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(
-    cmake ninja-build g++ pkg-config qt6-base-dev fonts-dejavu-core
+    cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools qt6-translations-l10n fonts-dejavu-core
     googletest libbenchmark-dev
     xvfb xauth xdotool xclip x11-utils desktop-file-utils appstream dpkg-dev file time
     mutter xwayland dbus qt6-wayland

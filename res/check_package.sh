@@ -54,6 +54,10 @@ check_tree() {
         check "$label: ${size}x${size} icon is a ${size} x ${size} PNG" \
             grep -q "PNG image data, $size x $size," <(file -b "$f" 2>&1)
     done
+    for language in de fr; do
+        check "$label: the window's $language catalogue is installed" \
+            test -s "$root/share/pomvane/translations/pomvane_$language.qm"
+    done
     check "$label: scalable icon is SVG" grep -qi "SVG" <(file -b "$icons/scalable/apps/$id.svg" 2>&1)
     check "$label: bin/pomvane-count is an executable" test -f "$root/bin/pomvane-count" -a -x "$root/bin/pomvane-count"
     # Compressed as Debian wants: the best compression, without the name and time stamp.
@@ -108,6 +112,7 @@ check "package architecture is $arch" test "$(field Architecture)" = "$arch"
 check "package section is utils" test "$(field Section)" = utils
 check "package has a maintainer" test -n "$(field Maintainer)"
 check "package has a description" test -n "$(field Description)"
+check "package recommends Qt's catalogues" grep -q qt6-translations-l10n <<<"$(field Recommends)"
 check "the metainfo lists release $version" \
     grep -q "<release version=\"$version\"" "$res/$id.metainfo.xml"
 
