@@ -43,6 +43,9 @@ xvfb_session() {
     # Only the X11 back end can show a window here; a desktop's settings must not leak in,
     # and the window's remembered place neither comes from nor goes to the user's settings.
     export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$scratch/runtime XDG_CONFIG_HOME=$scratch/config
+    # The window in English, whatever the session's language: the scripts pick menu entries
+    # by their English letters. A script that wants a language sets it for its own start.
+    export LANGUAGE=en
     unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE WAYLAND_DISPLAY
     mkdir -m 700 "$XDG_RUNTIME_DIR"
 }
