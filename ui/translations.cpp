@@ -8,10 +8,18 @@
 #include <QLocale>
 #include <QTranslator>
 
-QString installTranslations(QCoreApplication *app, const QString &folder)
+QString installTranslations(QCoreApplication *app, const QString &folder, const QStringList &languages)
 {
     auto *own = new QTranslator(app);
-    if (!own->load(QLocale::system(), QStringLiteral("pomvane"), QStringLiteral("_"), folder)) {
+    // QTranslator::load(QLocale) would pass over English, which has no catalogue, to the next
+    // language, and give someone who put English first another language.
+    for (const QString &name : languages) {
+        const QLocale language(name);
+        if (language.language() == QLocale::English
+            || own->load(language, QStringLiteral("pomvane"), QStringLiteral("_"), folder))
+            break;
+    }
+    if (own->isEmpty()) {
         delete own;
         return QString();
     }

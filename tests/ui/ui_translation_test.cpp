@@ -77,6 +77,7 @@ class TranslationTest : public QObject
 
 private slots:
     void initTestCase();
+    void englishFirstStaysEnglish();
     void mainWindowSpeaksTheLanguage();
     void aboutBoxSpeaksTheLanguage();
 
@@ -90,6 +91,14 @@ void TranslationTest::initTestCase()
     QVERIFY2(expectedByLanguage.contains(language),
              qPrintable("LANGUAGE=" + qEnvironmentVariable("LANGUAGE") + " installed '" + language + "'"));
     expected = expectedByLanguage.value(language);
+}
+
+// English has no catalogue of its own; it must not be passed over for the next language.
+void TranslationTest::englishFirstStaysEnglish()
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    QCOMPARE(installTranslations(app, POMVANE_TRANSLATIONS_BUILD_DIR, { "en-GB", "en", "de", "fr" }), QString());
+    QCOMPARE(installTranslations(app, POMVANE_TRANSLATIONS_BUILD_DIR, { "C" }), QString());
 }
 
 void TranslationTest::mainWindowSpeaksTheLanguage()
