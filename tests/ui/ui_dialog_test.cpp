@@ -1,6 +1,7 @@
 #include "aboutdlg.h"
 #include "appicon.h"
 #include "dialogtemplate.h"
+#include "fieldroom.h"
 #include "menuletters.h"
 #include "pomvanedlg.h"
 #include "resource.h"
@@ -13,8 +14,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStyle>
-#include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
 
@@ -219,16 +218,8 @@ void DialogTest::fieldsShowTheWidestTotalsWhole()
                                                { IDC_LINES, "999999999999" } };
     for (const auto &[id, text] : widest) {
         auto *field = qobject_cast<QLineEdit *>(dialogItem(&dlg, id));
-        QStyleOptionFrame frame;
-        frame.initFrom(field);
-        frame.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field);
-        const QRect contents = field->style()
-                                       ->subElementRect(QStyle::SE_LineEditContents, &frame, field)
-                                       .marginsRemoved(field->textMargins());
-        // QLineEdit keeps 2 pixels clear on either side of the text, and scrolls it when the
-        // cursor after its end would not fit.
-        const int room = contents.width() - 4;
-        const int needed = field->fontMetrics().horizontalAdvance(text) + 1;
+        const int room = fieldRoom(field);
+        const int needed = field->fontMetrics().horizontalAdvance(text);
         QVERIFY2(needed <= room, qPrintable(QStringLiteral("%1: %2 pixels wide, room for %3 at scale %4")
                                                     .arg(text).arg(needed).arg(room)
                                                     .arg(dlg.devicePixelRatioF())));

@@ -1,5 +1,6 @@
 #include "aboutdlg.h"
 #include "dialogtemplate.h"
+#include "fieldroom.h"
 #include "menuletters.h"
 #include "pomvanedlg.h"
 #include "resource.h"
@@ -36,16 +37,16 @@ const QHash<QString, Expected> expectedByLanguage = {
       { { "Dateien:", "Zeichen:", "Zeilen:", "Zurücksetzen", "Schließen" },
         { "&Dateien hinzufügen...", "Dateien &einfügen", "&Summen kopieren", "-", "Ü&ber Pomvane..." },
         "&Kopieren",
-        "7 (1 nicht zu öffnen)",
-        "7 (4294967296 nicht zu öffnen)",
+        "7 (1 nicht lesbar)",
+        "7 (4294967296 nicht lesbar)",
         "Über Pomvane",
         "Pomvane Version " POMVANE_RELEASE } },
     { "fr",
       { { "Fichiers\u00a0:", "Caractères\u00a0:", "Lignes\u00a0:", "Réinitialiser", "Fermer" },
         { "&Ajouter des fichiers...", "Co&ller des fichiers", "Copier les &totaux", "-", "À &propos de Pomvane..." },
         "Cop&ier",
-        "7 (1 impossible à ouvrir)",
-        "7 (4294967296 impossibles à ouvrir)",
+        "7 (1 illisible)",
+        "7 (4294967296 illisibles)",
         "À propos de Pomvane",
         "Pomvane version " POMVANE_RELEASE } },
 };
@@ -128,6 +129,10 @@ void TranslationTest::mainWindowSpeaksTheLanguage()
     QCOMPARE(CPomvaneDlg::filesText({ 7, 0, 0, 0 }), "7");
     QCOMPARE(CPomvaneDlg::filesText({ 7, 1, 0, 0 }), expected.failedOne);
     QCOMPARE(CPomvaneDlg::filesText({ 7, std::uint64_t{ 1 } << 32, 0, 0 }), expected.failedMany);
+    // The widest files text the English window shows whole fits in every language too.
+    auto *filesField = qobject_cast<QLineEdit *>(dialogItem(&dlg, IDC_FILES));
+    const QString widest = CPomvaneDlg::filesText({ 99999, 9999, 0, 0 });
+    QVERIFY2(filesField->fontMetrics().horizontalAdvance(widest) <= fieldRoom(filesField), qPrintable(widest));
 
     QCOMPARE(menuAt(&dlg), expected.menu);
     // A field's menu: Qt's own entries in the same language, then the window's, each entry

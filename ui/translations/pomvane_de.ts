@@ -70,8 +70,8 @@
         <source>%1 (%2 failed to open)</source>
         <comment>files counted (of which failed)</comment>
         <translation>
-            <numerusform>%1 (%2 nicht zu öffnen)</numerusform>
-            <numerusform>%1 (%2 nicht zu öffnen)</numerusform>
+            <numerusform>%1 (%2 nicht lesbar)</numerusform>
+            <numerusform>%1 (%2 nicht lesbar)</numerusform>
         </translation>
     </message>
     <message>

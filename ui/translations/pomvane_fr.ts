@@ -70,8 +70,8 @@
         <source>%1 (%2 failed to open)</source>
         <comment>files counted (of which failed)</comment>
         <translation>
-            <numerusform>%1 (%2 impossible à ouvrir)</numerusform>
-            <numerusform>%1 (%2 impossibles à ouvrir)</numerusform>
+            <numerusform>%1 (%2 illisible)</numerusform>
+            <numerusform>%1 (%2 illisibles)</numerusform>
         </translation>
     </message>
     <message>
