@@ -1,5 +1,6 @@
 #include "aboutdlg.h"
 #include "dialogtemplate.h"
+#include "failedfilesdlg.h"
 #include "fieldroom.h"
 #include "menuletters.h"
 #include "pomvanedlg.h"
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 // The window in the person's language, as LANGUAGE chooses it: run once with LANGUAGE=de and
 // once with LANGUAGE=fr, against the catalogues the build made.
@@ -30,25 +32,30 @@ struct Expected
     QString failedMany;  // ... and 4294967296 failed
     QString aboutTitle;
     QString aboutVersion;
+    QStringList failedWindow; // the failed files window's title, columns and buttons
 };
 
 const QHash<QString, Expected> expectedByLanguage = {
     { "de",
       { { "Dateien:", "Zeichen:", "Zeilen:", "Zurücksetzen", "Schließen" },
-        { "&Dateien hinzufügen...", "Dateien &einfügen", "&Summen kopieren", "-", "Ü&ber Pomvane..." },
+        { "&Dateien hinzufügen...", "Dateien &einfügen", "&Summen kopieren", "&Nicht lesbare Dateien...", "-",
+          "Dateien in &Ordnern zählen", "-", "Ü&ber Pomvane..." },
         "&Kopieren",
         "7 (1 nicht lesbar)",
         "7 (4294967296 nicht lesbar)",
         "Über Pomvane",
-        "Pomvane Version " POMVANE_RELEASE } },
+        "Pomvane Version " POMVANE_RELEASE,
+        { "Nicht lesbare Dateien", "Datei", "Grund", "Schließen", "&Kopieren" } } },
     { "fr",
       { { "Fichiers\u00a0:", "Caractères\u00a0:", "Lignes\u00a0:", "Réinitialiser", "Fermer" },
-        { "&Ajouter des fichiers...", "Co&ller des fichiers", "Copier les &totaux", "-", "À &propos de Pomvane..." },
+        { "&Ajouter des fichiers...", "Co&ller des fichiers", "Copier les &totaux", "&Fichiers illisibles...", "-",
+          "Compter les fichiers des d&ossiers", "-", "À &propos de Pomvane..." },
         "Cop&ier",
         "7 (1 illisible)",
         "7 (4294967296 illisibles)",
         "À propos de Pomvane",
-        "Pomvane version " POMVANE_RELEASE } },
+        "Pomvane version " POMVANE_RELEASE,
+        { "Fichiers illisibles", "Fichier", "Raison", "Fermer", "&Copier" } } },
 };
 
 // The entries of the context menu that target opens.
@@ -81,6 +88,7 @@ private slots:
     void englishFirstStaysEnglish();
     void mainWindowSpeaksTheLanguage();
     void aboutBoxSpeaksTheLanguage();
+    void failedFilesWindowSpeaksTheLanguage();
 
 private:
     Expected expected;
@@ -153,6 +161,19 @@ void TranslationTest::aboutBoxSpeaksTheLanguage()
     for (const QLabel *label : labels)
         QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
                  qPrintable(label->text()));
+}
+
+void TranslationTest::failedFilesWindowSpeaksTheLanguage()
+{
+    engine countingEngine;
+    QWidget window;
+    CFailedFilesDlg failed(countingEngine, &window);
+    const QTreeWidgetItem *header = failed.findChild<QTreeWidget *>()->headerItem();
+    QStringList texts = { failed.windowTitle(), header->text(0), header->text(1) };
+    // Close comes from Qt's own catalogue, Copy from the window's.
+    for (const QPushButton *button : failed.findChildren<QPushButton *>())
+        texts.append(button->text());
+    QCOMPARE(texts, expected.failedWindow);
 }
 
 QTEST_MAIN(TranslationTest)

@@ -21,6 +21,29 @@
     </message>
 </context>
 <context>
+    <name>CFailedFilesDlg</name>
+    <message>
+        <source>Failed Files</source>
+        <translation>Nicht lesbare Dateien</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Reason</source>
+        <translation>Grund</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Kopieren</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>und %1 weitere</translation>
+    </message>
+</context>
+<context>
     <name>CPomvaneDlg</name>
     <message>
         <source>Total files:</source>
@@ -77,6 +100,14 @@
     <message>
         <source>&amp;About Pomvane...</source>
         <translation>Ü&amp;ber Pomvane...</translation>
+    </message>
+    <message>
+        <source>Fai&amp;led Files...</source>
+        <translation>&amp;Nicht lesbare Dateien...</translation>
+    </message>
+    <message>
+        <source>Count Files in F&amp;olders</source>
+        <translation>Dateien in &amp;Ordnern zählen</translation>
     </message>
 </context>
 </TS>

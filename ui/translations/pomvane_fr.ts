@@ -21,6 +21,29 @@
     </message>
 </context>
 <context>
+    <name>CFailedFilesDlg</name>
+    <message>
+        <source>Failed Files</source>
+        <translation>Fichiers illisibles</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Fichier</translation>
+    </message>
+    <message>
+        <source>Reason</source>
+        <translation>Raison</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Copier</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>et %1 de plus</translation>
+    </message>
+</context>
+<context>
     <name>CPomvaneDlg</name>
     <message>
         <source>Total files:</source>
@@ -77,6 +100,14 @@
     <message>
         <source>&amp;About Pomvane...</source>
         <translation>À &amp;propos de Pomvane...</translation>
+    </message>
+    <message>
+        <source>Fai&amp;led Files...</source>
+        <translation>&amp;Fichiers illisibles...</translation>
+    </message>
+    <message>
+        <source>Count Files in F&amp;olders</source>
+        <translation>Compter les fichiers des d&amp;ossiers</translation>
     </message>
 </context>
 </TS>
