@@ -23,6 +23,20 @@ QString escapedByte(unsigned char byte)
     return QString::asprintf("\\x%02X", byte);
 }
 
+// The engine words a few reasons of its own, in English; they are shown in the person's
+// language. The system's messages come in the language the C library has for them, and a
+// reason the catalogue does not know stays as the engine gave it.
+[[maybe_unused]] constexpr const char *engineReasons[] = {
+    QT_TRANSLATE_NOOP("CFailedFilesDlg", "is a folder"),
+    QT_TRANSLATE_NOOP("CFailedFilesDlg", "not a regular file"),
+    QT_TRANSLATE_NOOP("CFailedFilesDlg", "file system loop"),
+};
+
+QString reasonText(const std::string &reason)
+{
+    return QCoreApplication::translate("CFailedFilesDlg", reason.c_str());
+}
+
 } // namespace
 
 // Written out because QFile::decodeName turns every invalid byte into the same U+FFFD,
@@ -125,7 +139,7 @@ void CFailedFilesDlg::refresh()
         items.reserve(qsizetype(failures.size()));
         for (const engine::failure &failure : failures) {
             const QString path = displayPath(failure.path);
-            auto *item = new QTreeWidgetItem({ path, QString::fromLocal8Bit(failure.reason) });
+            auto *item = new QTreeWidgetItem({ path, reasonText(failure.reason) });
             // The column may cut the path short.
             item->setToolTip(0, path);
             items.append(item);

@@ -10,10 +10,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -33,6 +35,7 @@ struct Expected
     QString aboutTitle;
     QString aboutVersion;
     QStringList failedWindow; // the failed files window's title, columns and buttons
+    QString folderReason;     // its reason for a folder dropped
 };
 
 const QHash<QString, Expected> expectedByLanguage = {
@@ -45,7 +48,8 @@ const QHash<QString, Expected> expectedByLanguage = {
         "7 (4294967296 nicht lesbar)",
         "Über Pomvane",
         "Pomvane Version " POMVANE_RELEASE,
-        { "Nicht lesbare Dateien", "Datei", "Grund", "Schließen", "&Kopieren" } } },
+        { "Nicht lesbare Dateien", "Datei", "Grund", "Schließen", "&Kopieren" },
+        "ist ein Ordner" } },
     { "fr",
       { { "Fichiers\u00a0:", "Caractères\u00a0:", "Lignes\u00a0:", "Réinitialiser", "Fermer" },
         { "&Ajouter des fichiers...", "Co&ller des fichiers", "Copier les &totaux", "&Fichiers illisibles...", "-",
@@ -55,7 +59,8 @@ const QHash<QString, Expected> expectedByLanguage = {
         "7 (4294967296 illisibles)",
         "À propos de Pomvane",
         "Pomvane version " POMVANE_RELEASE,
-        { "Fichiers illisibles", "Fichier", "Raison", "Fermer", "&Copier" } } },
+        { "Fichiers illisibles", "Fichier", "Raison", "Fermer", "&Copier" },
+        "est un dossier" } },
 };
 
 // The entries of the context menu that target opens.
@@ -174,6 +179,16 @@ void TranslationTest::failedFilesWindowSpeaksTheLanguage()
     for (const QPushButton *button : failed.findChildren<QPushButton *>())
         texts.append(button->text());
     QCOMPARE(texts, expected.failedWindow);
+
+    // The engine's own reasons are worded in the language too.
+    const QTemporaryDir folder;
+    const std::string path = QFile::encodeName(folder.path()).toStdString();
+    countingEngine.add_files(std::span(&path, 1));
+    QTRY_VERIFY(!countingEngine.is_running());
+    failed.refresh();
+    QTreeWidget *list = failed.findChild<QTreeWidget *>();
+    QCOMPARE(list->topLevelItemCount(), 1);
+    QCOMPARE(list->topLevelItem(0)->text(1), expected.folderReason);
 }
 
 QTEST_MAIN(TranslationTest)

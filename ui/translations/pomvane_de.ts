@@ -42,6 +42,18 @@
         <source>and %1 more</source>
         <translation>und %1 weitere</translation>
     </message>
+    <message>
+        <source>is a folder</source>
+        <translation>ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>file system loop</source>
+        <translation>Schleife im Dateisystem</translation>
+    </message>
 </context>
 <context>
     <name>CPomvaneDlg</name>

@@ -42,6 +42,18 @@
         <source>and %1 more</source>
         <translation>et %1 de plus</translation>
     </message>
+    <message>
+        <source>is a folder</source>
+        <translation>est un dossier</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>n’est pas un fichier ordinaire</translation>
+    </message>
+    <message>
+        <source>file system loop</source>
+        <translation>boucle dans le système de fichiers</translation>
+    </message>
 </context>
 <context>
     <name>CPomvaneDlg</name>
