@@ -3,8 +3,6 @@
 #include "placement.h"
 #include "resource.h"
 
-#include <iterator>
-
 namespace {
 
 HINSTANCE instance_of(HWND window)
@@ -29,18 +27,6 @@ INT_PTR CALLBACK about_procedure(HWND window, UINT message, WPARAM wparam, LPARA
 }
 
 } // namespace
-
-void append_about_entry(HWND window)
-{
-    HMENU menu = GetSystemMenu(window, FALSE);
-    if (!menu)
-        return;
-    wchar_t text[64];
-    if (LoadStringW(instance_of(window), IDS_ABOUTBOX, text, static_cast<int>(std::size(text))) <= 0)
-        return;
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, ABOUT_COMMAND_ID, text);
-}
 
 void show_about_box(HWND owner)
 {

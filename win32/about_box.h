@@ -2,7 +2,5 @@
 
 #include <windows.h>
 
-// The About box and its entry at the end of the main window's system menu.
-
-void append_about_entry(HWND window);
+// The About box, over its owner.
 void show_about_box(HWND owner);

@@ -1,17 +1,59 @@
 // Pomvane on Windows: the main dialog, straight from its template, on the same engine as the
-// Qt window.
+// Qt window. One window per session and desktop: a later start hands its files to it.
 #include "main_dialog.h"
+#include "options.h"
+#include "single_instance.h"
+#include "version.h"
 
 #include "lib/paths.h"
 
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
+
+namespace {
+
+int tell(const std::wstring& text, UINT icon, int status)
+{
+    MessageBoxW(nullptr, text.c_str(), L"Pomvane", MB_OK | icon);
+    return status;
+}
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    // A GUI program has no console to explain a failure in: a message box does, and its exit
+    // status tells scripts, 2 for a bad option as on Linux.
+    const options given = parse_options(lib::command_line_arguments(0, nullptr));
+    switch (given.what) {
+    case options::action::help:
+        return tell(help_text(), MB_ICONINFORMATION, 0);
+    case options::action::version:
+        return tell(L"pomvane " + lib::to_utf16(POMVANE_VERSION_SHORT), MB_ICONINFORMATION, 0);
+    case options::action::bad_option:
+        return tell(given.error + L"\n\n" + help_text(), MB_ICONERROR, 2);
+    case options::action::count:
+        break;
+    }
+
+    start_lock lock;
+    if (!given.new_window) {
+        switch (hand_over_files(given.files)) {
+        case hand_over_result::handed_over:
+            return 0;
+        case hand_over_result::failed:
+            lock.release();
+            return tell(L"The Pomvane window already open did not take the files.", MB_ICONERROR, 1);
+        case hand_over_result::no_window:
+            break;
+        }
+    }
+
     // The progress bars' window class is registered only on request.
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    // A GUI program has no console to explain a failure in; its exit status tells.
-    return run_main_dialog(instance, lib::command_line_arguments(0, nullptr)) ? 0 : 1;
+    // The file chooser is a COM object.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    return run_main_dialog(instance, given.files, given.new_window ? nullptr : &lock) ? 0 : 1;
 }

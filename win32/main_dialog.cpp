@@ -1,10 +1,14 @@
 #include "main_dialog.h"
 
 #include "about_box.h"
+#include "clipboard.h"
 #include "field_text.h"
+#include "file_chooser.h"
+#include "hand_over.h"
 #include "paths.h"
 #include "placement.h"
 #include "resource.h"
+#include "system_menu.h"
 
 #include "engine/engine.h"
 #include "engine/totals_text.h"
@@ -54,7 +58,7 @@ void refresh(HWND window, engine& counter)
 BOOL initialise(HWND window, main_dialog& dialog)
 {
     DragAcceptFiles(window, TRUE);
-    append_about_entry(window);
+    append_system_menu_entries(window);
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(dialog.icon));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dialog.small_icon));
     centre_window(window);
@@ -71,6 +75,44 @@ void drop(engine& counter, HDROP items)
     DragFinish(items);
     // One call for the whole drop, so that it is one batch; an empty one changes nothing.
     counter.add_files(paths);
+}
+
+void come_to_front(HWND window)
+{
+    if (IsIconic(window))
+        ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+}
+
+// A later start's files, as one batch; a message that is not one changes nothing.
+bool take_hand_over(HWND window, engine& counter, const COPYDATASTRUCT& message)
+{
+    std::vector<std::string> paths;
+    if (!hand_over::decode(message, paths))
+        return false;
+    counter.add_files(paths);
+    come_to_front(window);
+    return true;
+}
+
+// The system menu's entries and their keys; false for any other command.
+bool run_command(HWND window, engine& counter, WPARAM command)
+{
+    switch (command) {
+    case ADD_FILES_COMMAND_ID:
+        counter.add_files(choose_files(window));
+        return true;
+    case PASTE_FILES_COMMAND_ID:
+        counter.add_files(pasted_paths(window));
+        return true;
+    case COPY_TOTALS_COMMAND_ID:
+        copy_text(window, lib::to_utf16(totals_line(counter.totals())));
+        return true;
+    case ABOUT_COMMAND_ID:
+        show_about_box(window);
+        return true;
+    }
+    return false;
 }
 
 void paint_minimised(HWND window, HICON icon)
@@ -112,11 +154,19 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(dialog->icon);
     case WM_SYSCOMMAND:
-        if ((wparam & 0xFFF0) != ABOUT_COMMAND_ID)
-            return FALSE;
-        show_about_box(window);
+        return run_command(window, dialog->counter, wparam & 0xFFF0);
+    case WM_INITMENUPOPUP:
+        if (HIWORD(lparam))
+            update_system_menu(reinterpret_cast<HMENU>(wparam));
+        return FALSE;
+    case WM_COPYDATA:
+        // The answer goes back through DWLP_MSGRESULT.
+        SetWindowLongPtrW(window, DWLP_MSGRESULT,
+                          take_hand_over(window, dialog->counter, *reinterpret_cast<COPYDATASTRUCT*>(lparam)));
         return TRUE;
     case WM_COMMAND:
+        if (HIWORD(wparam) == 1) // a key of the accelerator table
+            return run_command(window, dialog->counter, LOWORD(wparam));
         switch (LOWORD(wparam)) {
         case IDC_RESET:
             if (HIWORD(wparam) == BN_CLICKED)
@@ -125,12 +175,13 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         case IDOK:
         case IDCANCEL:
             // No confirmation, even while counting runs.
-            EndDialog(window, LOWORD(wparam));
+            DestroyWindow(window);
             return TRUE;
         }
         return FALSE;
     case WM_DESTROY:
         KillTimer(window, REFRESH_TIMER_ID);
+        PostQuitMessage(0);
         return FALSE;
     }
     return FALSE;
@@ -138,8 +189,23 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 
 } // namespace
 
-bool run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths)
+bool register_main_window_class(HINSTANCE instance)
 {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = DefDlgProcW;
+    window_class.cbWndExtra = DLGWINDOWEXTRA;
+    window_class.hInstance = instance;
+    window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    window_class.lpszClassName = L"" MAIN_WINDOW_CLASS;
+    return RegisterClassExW(&window_class) != 0;
+}
+
+bool run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths, start_lock* serving)
+{
+    if (!register_main_window_class(instance))
+        return false;
+
     main_dialog dialog;
     dialog.icon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     // The icon's own 16-pixel image for the caption, rather than the 32-pixel one shrunk.
@@ -148,6 +214,22 @@ bool run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths)
     if (!dialog.small_icon)
         dialog.small_icon = dialog.icon;
     dialog.counter.add_files(paths);
-    return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_POMVANE_DIALOG), nullptr, dialog_procedure,
-                           reinterpret_cast<LPARAM>(&dialog)) > 0;
+    // Modeless, so that this loop can give the system menu's keys to the accelerator table.
+    HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_POMVANE_DIALOG), nullptr, dialog_procedure,
+                                     reinterpret_cast<LPARAM>(&dialog));
+    if (!window)
+        return false;
+    if (serving) {
+        serve_later_starts(window);
+        serving->release();
+    }
+    HACCEL keys = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (TranslateAcceleratorW(window, keys, &message) || IsDialogMessageW(window, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
 }

@@ -7,11 +7,18 @@
 #define IDD_ABOUTBOX 100
 #define IDD_POMVANE_DIALOG 102
 
-// Icon
+// Icon, keys
 #define IDR_MAINFRAME 128
+#define IDR_ACCELERATORS 129
+
+// The main window's class, by which later starts find it
+#define MAIN_WINDOW_CLASS "PomvaneWindow"
 
 // Strings
 #define IDS_ABOUTBOX 101
+#define IDS_ADD_FILES 102
+#define IDS_PASTE_FILES 103
+#define IDS_COPY_TOTALS 104
 
 // Controls
 #define IDC_RESET 100
@@ -25,5 +32,9 @@
 #define REFRESH_TIMER_ID 0x1234
 #define REFRESH_PERIOD_MS 100
 
-// Command id of the About entry in the system menu; the low four bits belong to the system.
+// Command ids of the system menu's entries (the low four bits belong to the system), also
+// sent by their keys.
 #define ABOUT_COMMAND_ID 0x10
+#define ADD_FILES_COMMAND_ID 0x20
+#define PASTE_FILES_COMMAND_ID 0x30
+#define COPY_TOTALS_COMMAND_ID 0x40

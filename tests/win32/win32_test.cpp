@@ -1,15 +1,17 @@
 // The window's own code that is not a plain Win32 call, against real edit controls and drop
 // handles (so under wine it needs a display).
+#include "drop_files.h"
+
 #include "field_text.h"
+#include "hand_over.h"
+#include "main_dialog.h"
+#include "options.h"
 #include "paths.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
-
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,24 +29,6 @@ std::pair<DWORD, DWORD> selection_of(HWND field)
     DWORD start = 0, end = 0;
     SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     return {start, end};
-}
-
-// A drop handle as the shell makes one: a DROPFILES header, then the paths, each ended by
-// a NUL, and one more NUL.
-HDROP make_drop(const std::vector<std::wstring>& paths)
-{
-    std::wstring list;
-    for (const std::wstring& path : paths)
-        list += path + L'\0';
-    list += L'\0';
-    const std::size_t bytes = list.size() * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
-    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = TRUE;
-    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), bytes);
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
 }
 
 // Under wine, the default desktop of a prefix that was first started without a display
@@ -68,6 +52,7 @@ INT_PTR CALLBACK ignore_messages(HWND, UINT, WPARAM, LPARAM)
 TEST(MainDialog, FieldsShowTheWidestTotalsWhole)
 {
     ASSERT_NO_FATAL_FAILURE(use_own_desktop());
+    ASSERT_TRUE(register_main_window_class(GetModuleHandleW(nullptr)));
     HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_POMVANE_DIALOG), nullptr,
                                      ignore_messages, 0);
     ASSERT_NE(dialog, nullptr);
@@ -129,4 +114,56 @@ TEST(Paths, DropsArriveWholeAndInOrderAsUtf8)
     EXPECT_EQ(paths[0], "C:\\na\xc3\xafve \xe2\x9c\x93.txt");
     EXPECT_EQ(paths[1], "C:\\" + std::string(300, 'd') + "\\file.txt");
     EXPECT_EQ(paths[2], "C:\\emoji \xf0\x9f\x98\x80");
+}
+
+TEST(HandOver, TakesWhatWasSentAndNothingMalformed)
+{
+    const std::vector<std::string> sent{"C:\\na\xc3\xafve \xf0\x9f\x98\x80.txt", "C:\\" + std::string(300, 'd'), ""};
+    std::vector<unsigned char> message = hand_over::encode(sent);
+    const auto decoded = [](std::vector<unsigned char> bytes, ULONG_PTR tag = hand_over::tag) {
+        std::vector<std::string> paths{"untouched"};
+        const COPYDATASTRUCT data{tag, static_cast<DWORD>(bytes.size()), bytes.data()};
+        const bool taken = hand_over::decode(data, paths);
+        EXPECT_TRUE(taken || paths == std::vector<std::string>{"untouched"}) << "a refused message changed the list";
+        return taken ? paths : std::vector<std::string>{};
+    };
+    EXPECT_EQ(decoded(message), sent);
+    EXPECT_EQ(decoded(hand_over::encode({})), std::vector<std::string>{});
+
+    // Each is refused whole.
+    std::vector<unsigned char> bad = message;
+    EXPECT_TRUE(decoded(message, hand_over::tag + 1).empty());
+    bad.pop_back(); // cut short
+    EXPECT_TRUE(decoded(bad).empty());
+    bad = message;
+    bad.push_back(0); // one byte too many
+    EXPECT_TRUE(decoded(bad).empty());
+    bad = message;
+    bad[0] = 4; // more paths than there are
+    EXPECT_TRUE(decoded(bad).empty());
+    bad = message;
+    bad[7] = 0x7F; // a first length far past the end
+    EXPECT_TRUE(decoded(bad).empty());
+    bad = hand_over::encode({"ab"});
+    bad[8] = bad[9] = 0; // a NUL inside the name
+    EXPECT_TRUE(decoded(bad).empty());
+    bad = hand_over::encode({"ab"});
+    bad[8] = 0x00, bad[9] = 0xD8; // an unpaired surrogate
+    EXPECT_TRUE(decoded(bad).empty());
+    EXPECT_TRUE(decoded({1, 0, 0}).empty());
+    EXPECT_TRUE(decoded({}).empty());
+}
+
+TEST(Options, FilesAreMadeAbsoluteAndOptionsTakenUntilTheDashes)
+{
+    SetCurrentDirectoryW(L"C:\\windows");
+    const options counted = parse_options({"a.txt", "--new-window", "--", "--help", "D:\\b.txt"});
+    EXPECT_EQ(counted.what, options::action::count);
+    EXPECT_TRUE(counted.new_window);
+    EXPECT_EQ(counted.files, (std::vector<std::string>{"C:\\windows\\a.txt", "C:\\windows\\--help", "D:\\b.txt"}));
+    EXPECT_EQ(parse_options({"a.txt", "--version"}).what, options::action::version);
+    EXPECT_EQ(parse_options({"-h"}).what, options::action::help);
+    const options bad = parse_options({"--nonsense", "--help"});
+    EXPECT_EQ(bad.what, options::action::bad_option);
+    EXPECT_NE(bad.error.find(L"--nonsense"), std::wstring::npos);
 }

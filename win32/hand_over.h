@@ -1,0 +1,21 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// What a later start sends the running window in WM_COPYDATA. dwData is `tag`; the data is
+// the number of paths, then each path as its length in UTF-16 units and the units, numbers
+// as 32-bit little-endian, no terminators. An empty list asks the window to come to the front.
+namespace hand_over {
+
+inline constexpr ULONG_PTR tag = 0x506F6D31; // "Pom1"
+
+std::vector<unsigned char> encode(const std::vector<std::string>& paths);
+
+// The UTF-8 paths of a message, or false when it is not one: another tag, counts or lengths
+// that do not add up to its size exactly, a NUL or invalid UTF-16 in a path.
+bool decode(const COPYDATASTRUCT& message, std::vector<std::string>& paths);
+
+} // namespace hand_over

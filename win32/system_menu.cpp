@@ -1,0 +1,36 @@
+#include "system_menu.h"
+
+#include "clipboard.h"
+#include "resource.h"
+
+#include <iterator>
+
+namespace {
+
+void append_entry(HWND window, HMENU menu, UINT command, UINT text_id)
+{
+    wchar_t text[64];
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    if (LoadStringW(instance, text_id, text, static_cast<int>(std::size(text))) > 0)
+        AppendMenuW(menu, MF_STRING, command, text);
+}
+
+} // namespace
+
+void append_system_menu_entries(HWND window)
+{
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (!menu)
+        return;
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    append_entry(window, menu, ADD_FILES_COMMAND_ID, IDS_ADD_FILES);
+    append_entry(window, menu, PASTE_FILES_COMMAND_ID, IDS_PASTE_FILES);
+    append_entry(window, menu, COPY_TOTALS_COMMAND_ID, IDS_COPY_TOTALS);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    append_entry(window, menu, ABOUT_COMMAND_ID, IDS_ABOUTBOX);
+}
+
+void update_system_menu(HMENU menu)
+{
+    EnableMenuItem(menu, PASTE_FILES_COMMAND_ID, MF_BYCOMMAND | (clipboard_offers_files() ? MF_ENABLED : MF_GRAYED));
+}
