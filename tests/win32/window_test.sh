@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
 # The Windows program under wine on Xvfb, driven as a user would: started with one file on
-# its command line, it is top-most; files dragged from another program (a non-ASCII name,
-# CRLF lines, a folder) are counted; the three fields are read back through the clipboard;
-# Reset zeroes them; About opens from the system menu and closes; Escape ends the process
-# with status 0.
-#   window_test.sh POMVANE.EXE HELPER
-# HELPER is the pomvane-screenshot-helper of a Linux build, the X drag source.
+# its command line, it is top-most; a second start hands its file over and leaves one
+# window; files dragged from another program (a non-ASCII name, CRLF lines, a folder) are
+# counted; the three fields are read back through the clipboard; Ctrl+Shift+C copies the
+# totals; Reset zeroes them; Ctrl+V adds files another Windows program put on the
+# clipboard; Ctrl+O's chooser adds the file typed into it; About opens from the system
+# menu and closes; Escape ends the process with status 0.
+#   window_test.sh POMVANE.EXE HELPER CLIPBOARD.EXE
+# HELPER is the pomvane-screenshot-helper of a Linux build, the X drag source; CLIPBOARD.EXE
+# the pomvane-clipboard-helper.exe of the Windows build.
 # Needs wine, xvfb, xauth, xdotool, x11-utils and xclip.
 set -uo pipefail
 
 # shellcheck disable=SC2034  # read by xvfb_helper.sh
-name=window_test usage="POMVANE.EXE HELPER" tools=(wine xdotool xprop xclip)
+name=window_test usage="POMVANE.EXE HELPER CLIPBOARD.EXE" tools=(wine xdotool xprop xclip)
 # shellcheck source=../xvfb_helper.sh
 . "$(dirname "$0")/../xvfb_helper.sh"
-under_xvfb 2 2 "$@"
+under_xvfb 3 3 "$@"
 pomvane=${args[0]}
 helper=${args[1]}
+clipboard=${args[2]}
 wine_prefix
 
 mkdir -p "$scratch/files/a folder"
@@ -23,6 +27,7 @@ cd "$scratch/files" || exit 1
 printf 'one\r\ntwo\r\nthree' >crlf.txt                   # 15 characters, 3 lines
 printf 'h\xc3\xa9llo\nw\xc3\xb6rld\n' >'naïve ✓.txt'      # 14 characters, 2 lines
 printf 'x\n' >argument.txt                               # 2 characters, 1 line
+printf 'ab\n' >handed.txt                                # 3 characters, 1 line
 
 # Polls a command until it succeeds, for at most $1 tenths of a second.
 eventually() {
@@ -81,6 +86,15 @@ expect_field() {
 expect_field files 1
 expect_field characters 2
 
+# A second start hands its file to the window and ends at once.
+timeout 30 wine "$pomvane" handed.txt
+status=$?
+[ "$status" -eq 0 ] || fail "the second start ended with status $status, expected 0"
+expect_field files 2
+expect_field characters 5
+windows=$(xdotool search --onlyvisible --name '^Pomvane$' | wc -l)
+[ "$windows" -eq 1 ] || fail "$windows windows named Pomvane after the second start, expected 1"
+
 # Press on the drag source, travel to the window in small steps so that the XDND handshake
 # keeps up, and let go there.
 "$helper" drag crlf.txt 'naïve ✓.txt' 'a folder' >"$scratch/drag.out" 2>/dev/null &
@@ -101,9 +115,16 @@ eventually 300 test -s "$scratch/drag.out"
 [ "$(cat "$scratch/drag.out")" = dropped ] \
     || fail "the window did not take the drop ($(cat "$scratch/drag.out"))"
 
-expect_field files '3 (1 failed to open)'
-expect_field characters 31
-expect_field lines 6
+expect_field files '4 (1 failed to open)'
+expect_field characters 34
+expect_field lines 7
+
+click_at 66 34 100 12
+printf unread | xclip -selection clipboard -i
+xdotool windowfocus --sync "$window" key ctrl+shift+c
+copied=
+eventually 50 eval 'copied=$(xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
+[ "$copied" = "files=4 failed=1 characters=34 lines=7" ] || fail "Copy Totals put '$copied' on the clipboard"
 
 # Reset: the next stop after the lines field.
 click_at 66 34 100 12
@@ -111,6 +132,29 @@ xdotool windowfocus --sync "$window" key Tab space
 expect_field files 0
 expect_field characters 0
 expect_field lines 0
+
+# Files another Windows program put on the clipboard, as Explorer's Copy does.
+wine "$clipboard" crlf.txt argument.txt || fail "could not put files on the clipboard"
+click_at 66 34 100 12
+xdotool windowfocus --sync "$window" key ctrl+v
+expect_field files 2
+expect_field characters 17
+expect_field lines 4
+
+# The chooser takes the names typed into it, several at once, in Windows form (Unix paths
+# are on drive Z:).
+click_at 66 34 100 12
+xdotool windowfocus --sync "$window" key ctrl+o
+chooser=
+eventually 100 eval 'chooser=$(window_named "Add Files"); [ -n "$chooser" ]' || fail "Ctrl+O opened no chooser"
+in_windows_form() { printf '"Z:%s"' "${1//\//\\}"; }
+sleep 1
+xdotool windowfocus --sync "$chooser" type --delay 20 \
+    "$(in_windows_form "$PWD/handed.txt") $(in_windows_form "$PWD/argument.txt")"
+xdotool windowfocus --sync "$chooser" key Return
+eventually 100 eval '[ -z "$(window_named "Add Files")" ]' || fail "the chooser did not close"
+expect_field files 4
+expect_field characters 22
 
 # The system menu's last entry is About (wine adds an entry of its own above it).
 click_at 66 34 100 12
@@ -128,4 +172,4 @@ eventually 100 eval '! kill -0 "$pid" 2>/dev/null' || fail "still running 10 s a
 wait "$pid"
 status=$?
 [ "$status" -eq 0 ] || fail "exit status $status after Escape, expected 0"
-echo "window_test: on top, counted a drop and its command line, reset, About, closed by Escape"
+echo "window_test: on top, one window for two starts, counted a drop, a paste and a choice, copied, reset, About, closed"
