@@ -90,8 +90,9 @@ int main(int argc, char** argv)
         if (!add_from_list(counter, list, parsed.recursive, given))
             return failed(from_stdin ? "cannot read standard input" : "cannot read " + *parsed.list, errno);
     } else {
-        counter.add_files(parsed.paths, parsed.recursive);
-        given = parsed.paths.size();
+        const std::vector<std::string> paths = expand_wildcards(parsed.paths);
+        counter.add_files(paths, parsed.recursive);
+        given = paths.size();
     }
     counter.wait();
     // Named once counting ended, in the order they happened: a wait with polls would delay

@@ -53,15 +53,39 @@ same --recursive made/folder made/crlf
 same -x made/crlf                         # usage, status 2
 same
 
+# A wildcard for the .exe, as cmd.exe passes it on; for Linux, the names bash finds for it,
+# dot files too (Windows matches its hidden files), or the pattern itself when none match.
+wildcard() {
+    local pattern=$1 names
+    shopt -s dotglob nullglob
+    # shellcheck disable=SC2206  # the pattern is to be expanded
+    names=($pattern)
+    shopt -u dotglob nullglob
+    [ ${#names[@]} -gt 0 ] || names=("$pattern")
+    local want got want_status=0 got_status=0
+    want=$("$linux" "${names[@]}" </dev/null 2>/dev/null) || want_status=$?
+    got=$(timeout 60 "$wine" "$windows" "$pattern" </dev/null 2>/dev/null) || got_status=$?
+    [ "$got" = "$want" ] && [ "$got_status" = "$want_status" ] \
+        || fail "wildcard $pattern: Windows printed '$got' ($got_status), Linux '$want' ($want_status)"
+}
+printf 'secret\n' >made/.hidden
+for pattern in 'made/*' 'made/random-1*' 'made/newlines-?' 'made/caf*' 'made/*.none' "$deep/*"; do
+    wildcard "$pattern"
+done
+same 'm?de/crlf'                          # only the last part is expanded
+same made/crlf 'made/*.none'              # no match: the pattern itself, which fails
+
 # The same 300-character path in Windows form, as a Windows user would type it (winepath
 # cuts paths at 260 characters; wine puts / on Z:).
 windows_form="Z:${deep//\//\\}\\file.txt"
 got=$(timeout 60 "$wine" "$windows" "$windows_form")
 [ "$got" = "files=1 failed=0 characters=5 lines=3" ] || fail "Windows form of the long path: got '$got'"
+got=$(timeout 60 "$wine" "$windows" "${windows_form%file.txt}f*.txt")
+[ "$got" = "files=1 failed=0 characters=5 lines=3" ] || fail "a wildcard in the long path's Windows form: got '$got'"
 
 # A NUL-separated list on standard input, in UTF-8.
 find made "$deep" -print0 >list
-printf '%s\0' made/missing "made/café ü 日本.txt" >>list
+printf '%s\0' made/missing "made/café ü 日本.txt" 'made/*' >>list   # lists are taken as given
 input=list same -
 same --files0-from=list
 same --version
