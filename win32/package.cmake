@@ -2,21 +2,37 @@
 # programs, the licence and a short read-me, and, where makensis is found (Debian's nsis),
 # the installer pomvane-VERSION-win64.exe with the same files and a Start menu entry.
 install(TARGETS pomvane pomvane-count RUNTIME DESTINATION . COMPONENT pomvane)
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT pomvane)
-# The read-me names the version, from the project's.
-configure_file(README.txt README.txt @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION . COMPONENT pomvane)
+# Both texts with CRLF line ends, which every Windows editor shows as lines. The read-me
+# names the version, from the project's.
+configure_file(${PROJECT_SOURCE_DIR}/LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(README.txt README.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt ${CMAKE_CURRENT_BINARY_DIR}/README.txt
+    DESTINATION . COMPONENT pomvane)
 
 set(CPACK_PACKAGE_FILE_NAME pomvane-${POMVANE_RELEASE}-win64)
 
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Pomvane)
 set(CPACK_PACKAGE_EXECUTABLES pomvane Pomvane)
+# The programs are at the top of the installation, not in bin\ where CPack's shortcut would
+# look for them.
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_DISPLAY_NAME Pomvane)
 set(CPACK_NSIS_PACKAGE_NAME Pomvane)
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/res/icons/pomvane.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/res/icons/pomvane.ico)
 set(CPACK_NSIS_INSTALLED_ICON_NAME pomvane.exe)
+# The installer's own version block, as the programs have (version_info.rc). NSIS's single
+# quotes, since CPack takes double ones apart.
+string(JOIN "\n" CPACK_NSIS_DEFINES
+    "VIProductVersion ${PROJECT_VERSION}"
+    "VIFileVersion ${PROJECT_VERSION}"
+    "VIAddVersionKey /LANG=1033 ProductName Pomvane"
+    "VIAddVersionKey /LANG=1033 ProductVersion ${POMVANE_RELEASE}"
+    "VIAddVersionKey /LANG=1033 FileVersion ${POMVANE_RELEASE}"
+    "VIAddVersionKey /LANG=1033 FileDescription 'Pomvane installer'"
+    "VIAddVersionKey /LANG=1033 CompanyName 'The Pomvane developers'"
+    "VIAddVersionKey /LANG=1033 LegalCopyright '© 2026 The Pomvane developers'")
 
 find_program(POMVANE_MAKENSIS makensis)
 set(CPACK_GENERATOR ZIP)
