@@ -11,6 +11,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <optional>
+
 namespace {
 
 int tell(const std::wstring& text, UINT icon, int status)
@@ -37,13 +39,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         break;
     }
 
-    start_lock lock;
+    std::optional<start_lock> lock;
     if (!given.new_window) {
+        lock.emplace();
         switch (hand_over_files(given.files)) {
         case hand_over_result::handed_over:
             return 0;
         case hand_over_result::failed:
-            lock.release();
+            lock->release();
             return tell(L"The Pomvane window already open did not take the files.", MB_ICONERROR, 1);
         case hand_over_result::no_window:
             break;
@@ -55,5 +58,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     InitCommonControlsEx(&controls);
     // The file chooser is a COM object.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    return run_main_dialog(instance, given.files, given.new_window ? nullptr : &lock) ? 0 : 1;
+    return run_main_dialog(instance, given.files, lock ? &*lock : nullptr) ? 0 : 1;
 }

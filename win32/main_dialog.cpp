@@ -8,6 +8,7 @@
 #include "paths.h"
 #include "placement.h"
 #include "resource.h"
+#include "single_instance.h"
 #include "system_menu.h"
 
 #include "engine/engine.h"
@@ -180,6 +181,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         }
         return FALSE;
     case WM_DESTROY:
+        stop_serving(window);
         KillTimer(window, REFRESH_TIMER_ID);
         PostQuitMessage(0);
         return FALSE;

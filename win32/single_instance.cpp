@@ -82,14 +82,20 @@ hand_over_result hand_over_files(const std::vector<std::string>& paths)
     GetWindowThreadProcessId(window, &process);
     AllowSetForegroundWindow(process);
     DWORD_PTR taken = FALSE;
-    if (!SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
-                             SMTO_ABORTIFHUNG | SMTO_BLOCK, answer_timeout_ms, &taken)
-        || taken != TRUE)
-        return hand_over_result::failed;
-    return hand_over_result::handed_over;
+    if (SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                            answer_timeout_ms, &taken)
+        && taken == TRUE)
+        return hand_over_result::handed_over;
+    // A window closed meanwhile is no window.
+    return IsWindow(window) ? hand_over_result::failed : hand_over_result::no_window;
 }
 
 void serve_later_starts(HWND window)
 {
     SetPropW(window, serving_property, reinterpret_cast<HANDLE>(1));
+}
+
+void stop_serving(HWND window)
+{
+    RemovePropW(window, serving_property);
 }

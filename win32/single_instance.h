@@ -31,5 +31,6 @@ enum class hand_over_result { handed_over, no_window, failed };
 // for it to take them.
 hand_over_result hand_over_files(const std::vector<std::string>& paths);
 
-// Marks window as the one later starts hand their files to.
+// Marks window as the one later starts hand their files to, until it stops (on closing).
 void serve_later_starts(HWND window);
+void stop_serving(HWND window);
