@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows program under wine on Xvfb, driven as a user would: started with one file on
 # its command line, it is top-most; a second start hands its file over and leaves one
-# window; files dragged from another program (a non-ASCII name, CRLF lines, a folder) are
+# window, and one that finds the window stopped gives up within seconds; files dragged from another program (a non-ASCII name, CRLF lines, a folder) are
 # counted; the three fields are read back through the clipboard; Ctrl+Shift+C copies the
 # totals; Reset zeroes them; Ctrl+V adds files another Windows program put on the
 # clipboard; Ctrl+O's chooser adds the file typed into it; About opens from the system
@@ -64,12 +64,13 @@ read_field() {
     lines) click_at 66 34 100 12 ;;
     esac
     # A mark first, so that a copy that did not happen cannot pass for one.
-    printf unread | xclip -selection clipboard -i
+    printf unread | xclip -selection clipboard -i >/dev/null 2>&1
     # Keys go to the X focus, which the drag source may hold. Ctrl+A does not select in an
     # edit control.
     xdotool windowfocus --sync "$window" key Home shift+End ctrl+c
     sleep 0.2
-    xclip -o -selection clipboard 2>/dev/null
+    # An owner that does not answer must not hold the test.
+    timeout 5 xclip -o -selection clipboard 2>/dev/null
 }
 # Waits up to 10 s for a field to show the expected text; counting takes its time.
 expect_field() {
@@ -94,6 +95,21 @@ expect_field files 2
 expect_field characters 5
 windows=$(xdotool search --onlyvisible --name '^Pomvane$' | wc -l)
 [ "$windows" -eq 1 ] || fail "$windows windows named Pomvane after the second start, expected 1"
+
+# A window that stopped answering holds a later start a few seconds at most: it says so in
+# a message box and ends with status 1.
+kill -STOP "$pid"
+wine "$pomvane" handed.txt &
+hung_start=$!
+pids+=("$hung_start")
+box=
+eventually 100 eval 'box=$(xdotool search --onlyvisible --name "^Pomvane\$" | grep -vx "$window" | head -n 1); [ -n "$box" ]' \
+    || fail "a start was held over 10 s by a window that does not answer"
+xdotool windowfocus --sync "$box" key Return
+wait "$hung_start"
+status=$?
+kill -CONT "$pid"
+[ "$status" -eq 1 ] || fail "a start that could not hand over ended with status $status, expected 1"
 
 # Press on the drag source, travel to the window in small steps so that the XDND handshake
 # keeps up, and let go there.
@@ -123,7 +139,7 @@ click_at 66 34 100 12
 printf unread | xclip -selection clipboard -i
 xdotool windowfocus --sync "$window" key ctrl+shift+c
 copied=
-eventually 50 eval 'copied=$(xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
+eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
 [ "$copied" = "files=4 failed=1 characters=34 lines=7" ] || fail "Copy Totals put '$copied' on the clipboard"
 
 # Reset: the next stop after the lines field.
