@@ -29,9 +29,10 @@ bool take_number(const unsigned char* data, std::size_t size, std::size_t& at, s
 
 } // namespace
 
-std::vector<unsigned char> encode(const std::vector<std::string>& paths)
+std::vector<unsigned char> encode(const std::vector<std::string>& paths, bool walk_folders)
 {
     std::vector<unsigned char> out;
+    put_number(out, walk_folders ? 1 : 0);
     put_number(out, static_cast<std::uint32_t>(paths.size()));
     for (const std::string& path : paths) {
         const std::wstring wide = lib::to_utf16(path);
@@ -42,15 +43,16 @@ std::vector<unsigned char> encode(const std::vector<std::string>& paths)
     return out;
 }
 
-bool decode(const COPYDATASTRUCT& message, std::vector<std::string>& paths)
+bool decode(const COPYDATASTRUCT& message, std::vector<std::string>& paths, bool& walk_folders)
 {
     if (message.dwData != tag || (message.cbData != 0 && message.lpData == nullptr))
         return false;
     const auto* data = static_cast<const unsigned char*>(message.lpData);
     const std::size_t size = message.cbData;
     std::size_t at = 0;
+    std::uint32_t flags = 0;
     std::uint32_t count = 0;
-    if (!take_number(data, size, at, count) || count > size / 4)
+    if (!take_number(data, size, at, flags) || flags > 1 || !take_number(data, size, at, count) || count > size / 4)
         return false;
     std::vector<std::string> taken;
     taken.reserve(count);
@@ -73,6 +75,7 @@ bool decode(const COPYDATASTRUCT& message, std::vector<std::string>& paths)
     if (at != size)
         return false;
     paths = std::move(taken);
+    walk_folders = flags != 0;
     return true;
 }
 

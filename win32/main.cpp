@@ -42,7 +42,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     std::optional<start_lock> lock;
     if (!given.new_window) {
         lock.emplace();
-        switch (hand_over_files(given.files)) {
+        switch (hand_over_files(given.files, given.walk_folders)) {
         case hand_over_result::handed_over:
             return 0;
         case hand_over_result::failed:
@@ -58,5 +58,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     InitCommonControlsEx(&controls);
     // The file chooser is a COM object.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    return run_main_dialog(instance, given.files, lock ? &*lock : nullptr) ? 0 : 1;
+    return run_main_dialog(instance, given.files, given.walk_folders, lock ? &*lock : nullptr) ? 0 : 1;
 }

@@ -2,12 +2,14 @@
 
 #include "about_box.h"
 #include "clipboard.h"
+#include "failed_files.h"
 #include "field_text.h"
 #include "file_chooser.h"
 #include "hand_over.h"
 #include "paths.h"
 #include "placement.h"
 #include "resource.h"
+#include "settings.h"
 #include "single_instance.h"
 #include "system_menu.h"
 
@@ -28,7 +30,17 @@ struct main_dialog {
     HICON icon = nullptr;
     HICON small_icon = nullptr;
     engine counter;
+    // Count Files in Folders, as remembered.
+    bool walk_folders = walk_folders_setting();
+    failed_files failed{nullptr, &counter};
 };
+
+// Every way in queues its files here, as one batch; walk_given is the command line's -r.
+void add(main_dialog& dialog, const std::vector<std::string>& paths, bool walk_given = false)
+{
+    if (!paths.empty())
+        dialog.counter.add_files(paths, walk_given || dialog.walk_folders);
+}
 
 void show_bar(HWND bar, std::int64_t percent)
 {
@@ -38,8 +50,10 @@ void show_bar(HWND bar, std::int64_t percent)
     SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(std::clamp<std::int64_t>(percent, 0, 100)), 0);
 }
 
-void refresh(HWND window, engine& counter)
+void refresh(HWND window, main_dialog& dialog)
 {
+    engine& counter = dialog.counter;
+    refresh_failed_files(dialog.failed);
     HWND files_bar = GetDlgItem(window, IDC_FILES_PROGRESS);
     HWND file_bar = GetDlgItem(window, IDC_FILE_PROGRESS);
     if (counter.is_running()) {
@@ -56,8 +70,23 @@ void refresh(HWND window, engine& counter)
     set_field_text(GetDlgItem(window, IDC_CHARACTERS), to_decimal(totals.total_characters));
 }
 
+// A double-click on the files field opens the failed files, once there are any. Subclassed
+// through user32 alone rather than comctl32's SetWindowSubclass: importing comctl32 would
+// load it, and with it user32's tie to the default desktop, into every test linking this
+// file before the test can pick a desktop of its own.
+WNDPROC edit_procedure = nullptr;
+
+LRESULT CALLBACK files_field_procedure(HWND field, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_LBUTTONDBLCLK)
+        PostMessageW(GetParent(field), WM_SYSCOMMAND, FAILED_FILES_COMMAND_ID, 0);
+    return CallWindowProcW(edit_procedure, field, message, wparam, lparam);
+}
+
 BOOL initialise(HWND window, main_dialog& dialog)
 {
+    edit_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        GetDlgItem(window, IDC_FILES), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(files_field_procedure)));
     DragAcceptFiles(window, TRUE);
     append_system_menu_entries(window);
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(dialog.icon));
@@ -70,12 +99,12 @@ BOOL initialise(HWND window, main_dialog& dialog)
     return FALSE;
 }
 
-void drop(engine& counter, HDROP items)
+void drop(main_dialog& dialog, HDROP items)
 {
     const std::vector<std::string> paths = dropped_paths(items);
     DragFinish(items);
-    // One call for the whole drop, so that it is one batch; an empty one changes nothing.
-    counter.add_files(paths);
+    // One call for the whole drop, so that it is one batch.
+    add(dialog, paths);
 }
 
 void come_to_front(HWND window)
@@ -86,28 +115,37 @@ void come_to_front(HWND window)
 }
 
 // A later start's files, as one batch; a message that is not one changes nothing.
-bool take_hand_over(HWND window, engine& counter, const COPYDATASTRUCT& message)
+bool take_hand_over(HWND window, main_dialog& dialog, const COPYDATASTRUCT& message)
 {
     std::vector<std::string> paths;
-    if (!hand_over::decode(message, paths))
+    bool walk_given = false;
+    if (!hand_over::decode(message, paths, walk_given))
         return false;
-    counter.add_files(paths);
+    add(dialog, paths, walk_given);
     come_to_front(window);
     return true;
 }
 
 // The system menu's entries and their keys; false for any other command.
-bool run_command(HWND window, engine& counter, WPARAM command)
+bool run_command(HWND window, main_dialog& dialog, WPARAM command)
 {
     switch (command) {
     case ADD_FILES_COMMAND_ID:
-        counter.add_files(choose_files(window));
+        add(dialog, choose_files(window));
         return true;
     case PASTE_FILES_COMMAND_ID:
-        counter.add_files(pasted_paths(window));
+        add(dialog, pasted_paths(window));
         return true;
     case COPY_TOTALS_COMMAND_ID:
-        copy_text(window, lib::to_utf16(totals_line(counter.totals())));
+        copy_text(window, lib::to_utf16(totals_line(dialog.counter.totals())));
+        return true;
+    case FAILED_FILES_COMMAND_ID:
+        if (dialog.counter.totals().files_failed != 0)
+            show_failed_files(window, dialog.failed);
+        return true;
+    case WALK_FOLDERS_COMMAND_ID:
+        dialog.walk_folders = !dialog.walk_folders;
+        remember_walk_folders(dialog.walk_folders);
         return true;
     case ABOUT_COMMAND_ID:
         show_about_box(window);
@@ -142,10 +180,10 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     switch (message) {
     case WM_TIMER:
         // Whatever the timer's id.
-        refresh(window, dialog->counter);
+        refresh(window, *dialog);
         return TRUE;
     case WM_DROPFILES:
-        drop(dialog->counter, reinterpret_cast<HDROP>(wparam));
+        drop(*dialog, reinterpret_cast<HDROP>(wparam));
         return TRUE;
     case WM_PAINT:
         if (!IsIconic(window))
@@ -155,23 +193,26 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(dialog->icon);
     case WM_SYSCOMMAND:
-        return run_command(window, dialog->counter, wparam & 0xFFF0);
+        return run_command(window, *dialog, wparam & 0xFFF0);
     case WM_INITMENUPOPUP:
         if (HIWORD(lparam))
-            update_system_menu(reinterpret_cast<HMENU>(wparam));
+            update_system_menu(reinterpret_cast<HMENU>(wparam), dialog->counter.totals().files_failed != 0,
+                               dialog->walk_folders);
         return FALSE;
     case WM_COPYDATA:
         // The answer goes back through DWLP_MSGRESULT.
         SetWindowLongPtrW(window, DWLP_MSGRESULT,
-                          take_hand_over(window, dialog->counter, *reinterpret_cast<COPYDATASTRUCT*>(lparam)));
+                          take_hand_over(window, *dialog, *reinterpret_cast<COPYDATASTRUCT*>(lparam)));
         return TRUE;
     case WM_COMMAND:
         if (HIWORD(wparam) == 1) // a key of the accelerator table
-            return run_command(window, dialog->counter, LOWORD(wparam));
+            return run_command(window, *dialog, LOWORD(wparam));
         switch (LOWORD(wparam)) {
         case IDC_RESET:
-            if (HIWORD(wparam) == BN_CLICKED)
+            if (HIWORD(wparam) == BN_CLICKED) {
                 dialog->counter.reset();
+                clear_failed_files(dialog->failed);
+            }
             return TRUE;
         case IDOK:
         case IDCANCEL:
@@ -203,7 +244,8 @@ bool register_main_window_class(HINSTANCE instance)
     return RegisterClassExW(&window_class) != 0;
 }
 
-bool run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths, start_lock* serving)
+bool run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths, bool walk_folders,
+                     start_lock* serving)
 {
     if (!register_main_window_class(instance))
         return false;
@@ -215,7 +257,7 @@ bool run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths, 
         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     if (!dialog.small_icon)
         dialog.small_icon = dialog.icon;
-    dialog.counter.add_files(paths);
+    add(dialog, paths, walk_folders);
     // Modeless, so that this loop can give the system menu's keys to the accelerator table.
     HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_POMVANE_DIALOG), nullptr, dialog_procedure,
                                      reinterpret_cast<LPARAM>(&dialog));
@@ -228,7 +270,8 @@ bool run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths, 
     HACCEL keys = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (TranslateAcceleratorW(window, keys, &message) || IsDialogMessageW(window, &message))
+        if (TranslateAcceleratorW(window, keys, &message) || IsDialogMessageW(window, &message)
+            || (dialog.failed.window && IsDialogMessageW(dialog.failed.window, &message)))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);

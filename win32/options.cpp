@@ -44,6 +44,8 @@ options parse_options(const std::vector<std::string>& arguments)
             return given;
         } else if (argument == "--new-window") {
             given.new_window = true;
+        } else if (argument == "--recursive" || argument == "-r") {
+            given.walk_folders = true;
         } else {
             given.what = options::action::bad_option;
             given.error = L"Unknown option '" + lib::to_utf16(argument) + L"'.";
@@ -55,9 +57,10 @@ options parse_options(const std::vector<std::string>& arguments)
 
 std::wstring help_text()
 {
-    return L"Usage: pomvane.exe [--new-window] [--] [FILE...]\n\n"
+    return L"Usage: pomvane.exe [-r] [--new-window] [--] [FILE...]\n\n"
            L"Counts the characters and lines of files. The files given are counted as if dropped on the "
            L"window, in that order; a window already open on this desktop takes them over.\n\n"
+           L"-r, --recursive\tCount the folders given by the files in them and their subfolders.\n"
            L"--new-window\tOpen a window of its own, even if one is open.\n"
            L"-h, --help\tShow this help.\n"
            L"-v, --version\tShow the version.\n"

@@ -6,6 +6,7 @@
 // Dialog templates
 #define IDD_ABOUTBOX 100
 #define IDD_POMVANE_DIALOG 102
+#define IDD_FAILED_FILES 103
 
 // Icon, keys
 #define IDR_MAINFRAME 128
@@ -19,6 +20,8 @@
 #define IDS_ADD_FILES 102
 #define IDS_PASTE_FILES 103
 #define IDS_COPY_TOTALS 104
+#define IDS_FAILED_FILES 105
+#define IDS_WALK_FOLDERS 106
 
 // Controls
 #define IDC_RESET 100
@@ -27,6 +30,9 @@
 #define IDC_FILES 1003
 #define IDC_FILES_PROGRESS 1004
 #define IDC_FILE_PROGRESS 1005
+#define IDC_FAILED_LIST 1010
+#define IDC_NOT_KEPT 1011
+#define IDC_COPY_LIST 1012
 
 // The refresh timer
 #define REFRESH_TIMER_ID 0x1234
@@ -38,3 +44,5 @@
 #define ADD_FILES_COMMAND_ID 0x20
 #define PASTE_FILES_COMMAND_ID 0x30
 #define COPY_TOTALS_COMMAND_ID 0x40
+#define FAILED_FILES_COMMAND_ID 0x50
+#define WALK_FOLDERS_COMMAND_ID 0x60

@@ -69,12 +69,12 @@ void start_lock::release()
     owned = false;
 }
 
-hand_over_result hand_over_files(const std::vector<std::string>& paths)
+hand_over_result hand_over_files(const std::vector<std::string>& paths, bool walk_folders)
 {
     HWND window = serving_window();
     if (!window)
         return hand_over_result::no_window;
-    std::vector<unsigned char> message = hand_over::encode(paths);
+    std::vector<unsigned char> message = hand_over::encode(paths, walk_folders);
     COPYDATASTRUCT data{hand_over::tag, static_cast<DWORD>(message.size()), message.data()};
     // The window is to come to the front, which Windows allows it only when this start, in
     // the foreground now, lets it.

@@ -29,7 +29,7 @@ enum class hand_over_result { handed_over, no_window, failed };
 
 // Sends the files to the window that serves later starts and waits a few seconds at most
 // for it to take them.
-hand_over_result hand_over_files(const std::vector<std::string>& paths);
+hand_over_result hand_over_files(const std::vector<std::string>& paths, bool walk_folders);
 
 // Marks window as the one later starts hand their files to, until it stops (on closing).
 void serve_later_starts(HWND window);

@@ -120,46 +120,54 @@ TEST(HandOver, TakesWhatWasSentAndNothingMalformed)
 {
     const std::vector<std::string> sent{"C:\\na\xc3\xafve \xf0\x9f\x98\x80.txt", "C:\\" + std::string(300, 'd'), ""};
     std::vector<unsigned char> message = hand_over::encode(sent);
-    const auto decoded = [](std::vector<unsigned char> bytes, ULONG_PTR tag = hand_over::tag) {
+    bool walk = true;
+    const auto decoded = [&walk](std::vector<unsigned char> bytes, ULONG_PTR tag = hand_over::tag) {
         std::vector<std::string> paths{"untouched"};
         const COPYDATASTRUCT data{tag, static_cast<DWORD>(bytes.size()), bytes.data()};
-        const bool taken = hand_over::decode(data, paths);
+        const bool taken = hand_over::decode(data, paths, walk);
         EXPECT_TRUE(taken || paths == std::vector<std::string>{"untouched"}) << "a refused message changed the list";
         return taken ? paths : std::vector<std::string>{};
     };
     EXPECT_EQ(decoded(message), sent);
+    EXPECT_FALSE(walk);
+    EXPECT_EQ(decoded(hand_over::encode(sent, true)), sent);
+    EXPECT_TRUE(walk);
     EXPECT_EQ(decoded(hand_over::encode({})), std::vector<std::string>{});
 
     // Each is refused whole.
     std::vector<unsigned char> bad = message;
     EXPECT_TRUE(decoded(message, hand_over::tag + 1).empty());
+    bad[0] = 2; // an unknown flag
+    EXPECT_TRUE(decoded(bad).empty());
+    bad = message;
     bad.pop_back(); // cut short
     EXPECT_TRUE(decoded(bad).empty());
     bad = message;
     bad.push_back(0); // one byte too many
     EXPECT_TRUE(decoded(bad).empty());
     bad = message;
-    bad[0] = 4; // more paths than there are
+    bad[4] = 4; // more paths than there are
     EXPECT_TRUE(decoded(bad).empty());
     bad = message;
-    bad[7] = 0x7F; // a first length far past the end
+    bad[11] = 0x7F; // a first length far past the end
     EXPECT_TRUE(decoded(bad).empty());
     bad = hand_over::encode({"ab"});
-    bad[8] = bad[9] = 0; // a NUL inside the name
+    bad[12] = bad[13] = 0; // a NUL inside the name
     EXPECT_TRUE(decoded(bad).empty());
     bad = hand_over::encode({"ab"});
-    bad[8] = 0x00, bad[9] = 0xD8; // an unpaired surrogate
+    bad[12] = 0x00, bad[13] = 0xD8; // an unpaired surrogate
     EXPECT_TRUE(decoded(bad).empty());
-    EXPECT_TRUE(decoded({1, 0, 0}).empty());
+    EXPECT_TRUE(decoded({0, 0, 0, 0, 1, 0, 0}).empty());
     EXPECT_TRUE(decoded({}).empty());
 }
 
 TEST(Options, FilesAreMadeAbsoluteAndOptionsTakenUntilTheDashes)
 {
     SetCurrentDirectoryW(L"C:\\windows");
-    const options counted = parse_options({"a.txt", "--new-window", "--", "--help", "D:\\b.txt"});
+    const options counted = parse_options({"a.txt", "--new-window", "-r", "--", "--help", "D:\\b.txt"});
     EXPECT_EQ(counted.what, options::action::count);
     EXPECT_TRUE(counted.new_window);
+    EXPECT_TRUE(counted.walk_folders);
     EXPECT_EQ(counted.files, (std::vector<std::string>{"C:\\windows\\a.txt", "C:\\windows\\--help", "D:\\b.txt"}));
     EXPECT_EQ(parse_options({"a.txt", "--version"}).what, options::action::version);
     EXPECT_EQ(parse_options({"-h"}).what, options::action::help);

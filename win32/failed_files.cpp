@@ -1,0 +1,138 @@
+#include "failed_files.h"
+
+#include "clipboard.h"
+#include "resource.h"
+
+#include "engine/engine.h"
+#include "lib/paths.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// A path as Explorer shows it; the bytes of one with no UTF-16 form written as \xNN.
+std::wstring shown_path(const std::string& path)
+{
+    std::wstring shown = lib::to_utf16(path);
+    if (!shown.empty() || path.empty())
+        return shown;
+    for (const char byte : path) {
+        wchar_t escaped[8];
+        std::swprintf(escaped, 8, L"\\x%02X", static_cast<unsigned char>(byte));
+        shown += static_cast<unsigned char>(byte) < 0x80 ? std::wstring(1, static_cast<wchar_t>(byte)) : escaped;
+    }
+    return shown;
+}
+
+std::wstring text_of(HWND control)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// The list takes the room the window has; the buttons stay at its bottom right, the count of
+// those not kept at its bottom left.
+void lay_out(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    RECT units{7, 14, 50, 8}; // margin, button height, button width, text height
+    MapDialogRect(window, &units);
+    const int margin = units.left, button_height = units.top, button_width = units.right;
+    const int buttons_top = client.bottom - margin - button_height;
+    SetWindowPos(GetDlgItem(window, IDCANCEL), nullptr, client.right - margin - button_width, buttons_top,
+                 button_width, button_height, SWP_NOZORDER);
+    SetWindowPos(GetDlgItem(window, IDC_COPY_LIST), nullptr, client.right - 2 * margin - 2 * button_width + margin / 2,
+                 buttons_top, button_width, button_height, SWP_NOZORDER);
+    SetWindowPos(GetDlgItem(window, IDC_NOT_KEPT), nullptr, margin, buttons_top + (button_height - units.bottom) / 2,
+                 client.right / 2, units.bottom, SWP_NOZORDER);
+    SetWindowPos(GetDlgItem(window, IDC_FAILED_LIST), nullptr, margin, margin, client.right - 2 * margin,
+                 buttons_top - 2 * margin, SWP_NOZORDER);
+}
+
+void copy_list(HWND window)
+{
+    std::wstring text = text_of(GetDlgItem(window, IDC_FAILED_LIST));
+    HWND not_kept = GetDlgItem(window, IDC_NOT_KEPT);
+    if (IsWindowVisible(not_kept))
+        text += text_of(not_kept) + L"\r\n";
+    copy_text(window, text);
+}
+
+INT_PTR CALLBACK failed_files_procedure(HWND window, UINT message, WPARAM wparam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        // Past the 32,767 characters a multi-line field holds by default.
+        SendDlgItemMessageW(window, IDC_FAILED_LIST, EM_SETLIMITTEXT, 0, 0);
+        lay_out(window);
+        return TRUE;
+    case WM_SIZE:
+        lay_out(window);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wparam)) {
+        case IDC_COPY_LIST:
+            copy_list(window);
+            return TRUE;
+        case IDOK:
+        case IDCANCEL:
+            ShowWindow(window, SW_HIDE);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+void show_failed_files(HWND owner, failed_files& list)
+{
+    if (!list.window) {
+        const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
+        list.window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_FAILED_FILES), owner, failed_files_procedure, 0);
+        if (!list.window)
+            return;
+        // Below the main window rather than over it, so that the totals stay in view.
+        RECT below;
+        GetWindowRect(owner, &below);
+        SetWindowPos(list.window, nullptr, below.left, below.bottom + 1, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ShowWindow(list.window, SW_SHOW);
+    refresh_failed_files(list);
+    SetForegroundWindow(list.window);
+}
+
+void refresh_failed_files(failed_files& list)
+{
+    if (!list.window || !IsWindowVisible(list.window))
+        return;
+    const std::vector<engine::failure> failures = list.counter->failures(list.listed);
+    if (!failures.empty()) {
+        std::wstring lines;
+        for (const engine::failure& failure : failures)
+            lines += shown_path(failure.path) + L": " + lib::to_utf16(failure.reason) + L"\r\n";
+        HWND field = GetDlgItem(list.window, IDC_FAILED_LIST);
+        const int end = GetWindowTextLengthW(field);
+        SendMessageW(field, EM_SETSEL, end, end);
+        SendMessageW(field, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(lines.c_str()));
+        list.listed += failures.size();
+    }
+    const std::uint64_t not_kept = list.counter->failures_not_kept();
+    HWND label = GetDlgItem(list.window, IDC_NOT_KEPT);
+    SetWindowTextW(label, (L"and " + std::to_wstring(not_kept) + L" more").c_str());
+    ShowWindow(label, not_kept != 0 ? SW_SHOW : SW_HIDE);
+}
+
+void clear_failed_files(failed_files& list)
+{
+    list.listed = 0;
+    if (!list.window)
+        return;
+    SetDlgItemTextW(list.window, IDC_FAILED_LIST, L"");
+    ShowWindow(GetDlgItem(list.window, IDC_NOT_KEPT), SW_HIDE);
+}
