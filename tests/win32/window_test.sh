@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The Windows program under wine on Xvfb, driven as a user would: started with one file on
 # its command line, it is top-most; a second start hands its file over and leaves one
-# window, and one that finds the window stopped gives up within seconds; files dragged from another program (a non-ASCII name, CRLF lines, a folder) are
-# counted; the three fields are read back through the clipboard; Ctrl+Shift+C copies the
-# totals; Reset zeroes them; Ctrl+V adds files another Windows program put on the
-# clipboard; Ctrl+O's chooser adds the file typed into it; About opens from the system
-# menu and closes; Escape ends the process with status 0.
+# window, and one that finds the window stopped gives up within seconds; files dragged from
+# another program (a non-ASCII name, CRLF lines, a folder) are counted; the three fields are
+# read back through the clipboard; Ctrl+Shift+C copies the totals; a double-click on the
+# files field lists the failed one; Reset zeroes them; Count Files in Folders is remembered;
+# Ctrl+V adds files (and a folder's file) another Windows program put on the clipboard;
+# Ctrl+O's chooser adds the names typed into it; About opens from the system menu and
+# closes; Escape ends the process with status 0.
 #   window_test.sh POMVANE.EXE HELPER CLIPBOARD.EXE
 # HELPER is the pomvane-screenshot-helper of a Linux build, the X drag source; CLIPBOARD.EXE
 # the pomvane-clipboard-helper.exe of the Windows build.
@@ -24,6 +26,7 @@ wine_prefix
 
 mkdir -p "$scratch/files/a folder"
 cd "$scratch/files" || exit 1
+printf 'abc\n' >'a folder/inner.txt'                    # 4 characters, 1 line
 printf 'one\r\ntwo\r\nthree' >crlf.txt                   # 15 characters, 3 lines
 printf 'h\xc3\xa9llo\nw\xc3\xb6rld\n' >'naïve ✓.txt'      # 14 characters, 2 lines
 printf 'x\n' >argument.txt                               # 2 characters, 1 line
@@ -142,6 +145,19 @@ copied=
 eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
 [ "$copied" = "files=4 failed=1 characters=34 lines=7" ] || fail "Copy Totals put '$copied' on the clipboard"
 
+# A double-click on the files field lists the failed files; Copy takes the list.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove $((X + WIDTH * 116 / 173)) $((Y + HEIGHT * 14 / 94)) click --repeat 2 --delay 80 1
+failed_list=
+eventually 100 eval 'failed_list=$(window_named "Failed Files"); [ -n "$failed_list" ]' \
+    || fail "a double-click on the files field did not list the failed files"
+printf unread | xclip -selection clipboard -i >/dev/null 2>&1
+xdotool windowfocus --sync "$failed_list" key alt+c
+eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
+[[ $copied == *"a folder: is a folder"* ]] || fail "the failed files list copied '$copied'"
+xdotool windowfocus --sync "$failed_list" key Escape
+eventually 50 eval '[ -z "$(window_named "Failed Files")" ]' || fail "the failed files list did not close"
+
 # Reset: the next stop after the lines field.
 click_at 66 34 100 12
 xdotool windowfocus --sync "$window" key Tab space
@@ -149,13 +165,20 @@ expect_field files 0
 expect_field characters 0
 expect_field lines 0
 
-# Files another Windows program put on the clipboard, as Explorer's Copy does.
-wine "$clipboard" crlf.txt argument.txt || fail "could not put files on the clipboard"
+# Count Files in Folders, the system menu's entry above About, is remembered in the registry.
+click_at 66 34 100 12
+xdotool windowfocus --sync "$window" key alt+space sleep 0.5 key Up Up Return
+eventually 50 eval 'wine reg query "HKCU\\Software\\Pomvane" /v CountFilesInFolders 2>/dev/null | grep -q 0x1' \
+    || fail "Count Files in Folders was not remembered"
+
+# Files another Windows program put on the clipboard, as Explorer's Copy does; the folder
+# now counts by its file.
+wine "$clipboard" crlf.txt argument.txt 'a folder' || fail "could not put files on the clipboard"
 click_at 66 34 100 12
 xdotool windowfocus --sync "$window" key ctrl+v
-expect_field files 2
-expect_field characters 17
-expect_field lines 4
+expect_field files 3
+expect_field characters 21
+expect_field lines 5
 
 # The chooser takes the names typed into it, several at once, in Windows form (Unix paths
 # are on drive Z:).
@@ -169,8 +192,8 @@ xdotool windowfocus --sync "$chooser" type --delay 20 \
     "$(in_windows_form "$PWD/handed.txt") $(in_windows_form "$PWD/argument.txt")"
 xdotool windowfocus --sync "$chooser" key Return
 eventually 100 eval '[ -z "$(window_named "Add Files")" ]' || fail "the chooser did not close"
-expect_field files 4
-expect_field characters 22
+expect_field files 5
+expect_field characters 26
 
 # The system menu's last entry is About (wine adds an entry of its own above it).
 click_at 66 34 100 12
@@ -188,4 +211,4 @@ eventually 100 eval '! kill -0 "$pid" 2>/dev/null' || fail "still running 10 s a
 wait "$pid"
 status=$?
 [ "$status" -eq 0 ] || fail "exit status $status after Escape, expected 0"
-echo "window_test: on top, one window for two starts, counted a drop, a paste and a choice, copied, reset, About, closed"
+echo "window_test: one window for two starts; a drop, paste, folder and choice counted; failed list, copy, reset, About"
