@@ -1,6 +1,9 @@
 #include "lib/handle.h"
 #include "lib/os.h"
 #include "lib/paths.h"
+#ifndef _WIN32
+#include "lib/fault_guard.h"
+#endif
 #include "lib/threadable.h"
 
 #include "eventually.h"
@@ -16,6 +19,13 @@
 #include <stdexcept>
 #include <thread>
 
+#ifndef _WIN32
+#include <csignal>
+#include <cstdlib>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 using namespace std::chrono_literals;
 
@@ -371,6 +381,77 @@ TEST(ThreadableDeathTest, ForcedStopEndsTheProcessLoudly)
             w.stop(true);
         },
         "cannot be stopped by force");
+}
+#endif
+
+#ifndef _WIN32
+// Two pages of a file, mapped, then the file truncated to nothing: touching them raises
+// SIGBUS, as for a file another program shortens while it is counted.
+struct truncated_mapping {
+    std::size_t size = 2 * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const volatile char* data = nullptr;
+
+    truncated_mapping()
+    {
+        char name[] = "/tmp/pomvane-test-XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd < 0 || unlink(name) != 0 || ftruncate(fd, static_cast<off_t>(size)) != 0)
+            throw std::runtime_error("cannot make a scratch file");
+        void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+        if (map == MAP_FAILED || ftruncate(fd, 0) != 0)
+            throw std::runtime_error("cannot map a scratch file");
+        close(fd);
+        data = static_cast<const volatile char*>(map);
+    }
+    ~truncated_mapping() { munmap(const_cast<char*>(data), size); }
+};
+
+TEST(FaultGuard, AFaultInTheGuardedRangeEndsOnlyTheTouch)
+{
+    truncated_mapping gone;
+    bool went_on = false;
+    auto touch = [&]() noexcept {
+        (void)gone.data[gone.size - 1];
+        went_on = true;
+    };
+    EXPECT_FALSE(lib::guarded_touch(const_cast<const char*>(gone.data), gone.size, touch));
+    EXPECT_FALSE(went_on);
+    // The jump out of the handler left SIGBUS unblocked: a second fault is caught too, not
+    // fatal.
+    EXPECT_FALSE(lib::guarded_touch(const_cast<const char*>(gone.data), gone.size, touch));
+    char readable = 0;
+    auto fine = [&]() noexcept { went_on = readable == 0; };
+    EXPECT_TRUE(lib::guarded_touch(&readable, 1, fine));
+    EXPECT_TRUE(went_on);
+}
+
+void exit_42(int) { std::_Exit(42); }
+
+// A fault outside the guarded pages is not ours: the handler there was before gets it, and
+// without one the process dies as it would have. A fresh process each, so that the guard's
+// handler is installed after the test's own.
+TEST(FaultGuardDeathTest, OtherFaultsGoWhereTheyWentBefore)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto fault_after_a_guarded_touch = [] {
+        alarm(10); // a handler that returned would fault again for ever
+        truncated_mapping gone;
+        char readable = 0;
+        auto fine = [&]() noexcept { (void)*static_cast<volatile char*>(&readable); };
+        lib::guarded_touch(&readable, 1, fine);
+        (void)gone.data[0];
+    };
+    EXPECT_EXIT(
+        {
+            std::signal(SIGBUS, exit_42);
+            fault_after_a_guarded_touch();
+        },
+        testing::ExitedWithCode(42), "");
+    // Killed by SIGBUS, or reported and ended by a sanitizer's own handler.
+    const auto died_of_the_fault = [](int status) {
+        return WIFSIGNALED(status) ? WTERMSIG(status) == SIGBUS : WIFEXITED(status) && WEXITSTATUS(status) != 0;
+    };
+    EXPECT_EXIT(fault_after_a_guarded_touch(), died_of_the_fault, "");
 }
 #endif
 
