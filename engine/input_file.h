@@ -55,6 +55,17 @@ public:
     // Asks for the file's first `length` bytes to be fetched into memory in the background.
     // On Windows: nothing.
     void advise_willneed(std::uint64_t length);
+#ifndef _WIN32
+    // Mapped reading (POSIX only: Windows reads every file). Maps `length` bytes from
+    // `offset`, a multiple of the page size, read-only, but only when every page of them is
+    // in memory now, so that touching them waits for no disk and no mount; null otherwise,
+    // or when the file cannot be mapped. unmap() undoes it. A page the file loses while
+    // mapped (truncated) raises SIGBUS when touched: see lib/fault_guard.h.
+    const char* map_cached(std::uint64_t offset, std::size_t length);
+    static void unmap(const char* data, std::size_t length);
+    // Where read() goes on from.
+    bool seek(std::uint64_t offset);
+#endif
     void close();
 
 private:

@@ -2,9 +2,11 @@
 
 #include "lib/os.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -110,6 +112,37 @@ void input_file::advise_sequential()
 void input_file::advise_willneed(std::uint64_t length)
 {
     ::posix_fadvise(static_cast<int>(native), 0, static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+}
+
+const char* input_file::map_cached(std::uint64_t offset, std::size_t length)
+{
+    void* const map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(native),
+                             static_cast<off_t>(offset));
+    if (map == MAP_FAILED)
+        return nullptr;
+    // mincore() looks the pages up in the page cache without reading any of them.
+    static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    unsigned char resident[1024];
+    for (std::size_t done = 0; done < length;) {
+        const std::size_t span = std::min(length - done, sizeof resident * page);
+        if (::mincore(static_cast<char*>(map) + done, span, resident) != 0
+            || !std::all_of(resident, resident + (span + page - 1) / page, [](unsigned char r) { return (r & 1) != 0; })) {
+            ::munmap(map, length);
+            return nullptr;
+        }
+        done += span;
+    }
+    return static_cast<const char*>(map);
+}
+
+void input_file::unmap(const char* data, std::size_t length)
+{
+    ::munmap(const_cast<char*>(data), length);
+}
+
+bool input_file::seek(std::uint64_t offset)
+{
+    return ::lseek(static_cast<int>(native), static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
 void input_file::close()
