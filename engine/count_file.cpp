@@ -1,5 +1,6 @@
 #include "engine.h"
 #include "line_feeds.h"
+#include "mapped_count.h"
 
 bool engine::count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
                         std::string& reason, bool* missed_cache)
@@ -30,6 +31,10 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
     if (size > read_size)
         file.advise_sequential();
 
+    // A big file is probed even where misses are not looked for: one found in memory is
+    // counted through mappings from its second block on.
+    const bool mappable = size >= map_minimum;
+    const bool probe = missed_cache != nullptr || mappable;
     std::uint64_t counted = 0;
     std::uint64_t line_feeds = 0;
     char last = 0;
@@ -37,10 +42,13 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
     while (more && state == running) {
         // Reading and closing may block for good too.
         std::int64_t n;
-        if (missed_cache != nullptr && counted == 0) {
+        bool in_memory = false;
+        if (probe && counted == 0) {
             n = unattended([&]() noexcept { return file.read_cached(data, read_size); });
-            if (n == input_file::not_cached) {
-                *missed_cache = true;
+            in_memory = n != input_file::not_cached;
+            if (!in_memory) {
+                if (missed_cache != nullptr)
+                    *missed_cache = true;
                 n = unattended([&]() noexcept { return file.read(data, read_size); });
             }
         } else {
@@ -62,6 +70,19 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
         // small file. Anything else (a growing file, a short read mid-file, a file of no
         // known size) reads on until a read returns nothing.
         more = run.bytes == got && !(size > 0 && got < read_size && counted >= size);
+        if (in_memory && mappable && more) {
+            const mapped_run mapped = count_mapped(file, counted, size, state, running, file_position,
+                                                   [](auto call) { return unattended(call); });
+            if (mapped.failed) {
+                unattended([&]() noexcept { file.close(); });
+                return false; // as a read error
+            }
+            line_feeds += mapped.line_feeds;
+            counted += mapped.bytes;
+            last = mapped.bytes > 0 ? mapped.last : last;
+            // Reads go on from there: past the size the file had (it grew), past a window not
+            // in memory, or nowhere after a stop.
+        }
     }
     unattended([&]() noexcept { file.close(); });
     characters = counted;
