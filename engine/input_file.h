@@ -50,8 +50,6 @@ public:
     // nothing, when the data would have to come from the disk. On Windows: read().
     static constexpr std::int64_t not_cached = -2;
     std::int64_t read_cached(char* buffer, std::size_t size);
-    // Hints that the file will be read from start to end. On Windows: nothing.
-    void advise_sequential();
     // Asks for the file's first `length` bytes to be fetched into memory in the background.
     // On Windows: nothing.
     void advise_willneed(std::uint64_t length);

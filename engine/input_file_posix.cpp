@@ -104,11 +104,6 @@ std::int64_t input_file::read_cached(char* buffer, std::size_t size)
     return -1;
 }
 
-void input_file::advise_sequential()
-{
-    ::posix_fadvise(static_cast<int>(native), 0, 0, POSIX_FADV_SEQUENTIAL);
-}
-
 void input_file::advise_willneed(std::uint64_t length)
 {
     ::posix_fadvise(static_cast<int>(native), 0, static_cast<off_t>(length), POSIX_FADV_WILLNEED);

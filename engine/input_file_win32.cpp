@@ -72,10 +72,6 @@ std::int64_t input_file::read_cached(char* buffer, std::size_t size)
     return read(buffer, size);
 }
 
-void input_file::advise_sequential()
-{
-}
-
 void input_file::advise_willneed(std::uint64_t)
 {
 }
