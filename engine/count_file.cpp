@@ -32,9 +32,12 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
     // rate every time, where the hint's doubled window made some runs twice as slow.
 
     // A big file is probed even where misses are not looked for: one found in memory is
-    // counted through mappings from its second block on.
+    // counted through mappings from its second block on. A window found not in memory
+    // (evicted since) is read, and mapping tried again a window further on.
     const bool mappable = size >= map_minimum;
     const bool probe = missed_cache != nullptr || mappable;
+    bool mapping = false;
+    std::uint64_t map_from = 0;
     std::uint64_t counted = 0;
     std::uint64_t line_feeds = 0;
     char last = 0;
@@ -42,11 +45,10 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
     while (more && state == running) {
         // Reading and closing may block for good too.
         std::int64_t n;
-        bool in_memory = false;
         if (probe && counted == 0) {
             n = unattended([&]() noexcept { return file.read_cached(data, read_size); });
-            in_memory = n != input_file::not_cached;
-            if (!in_memory) {
+            mapping = mappable && n != input_file::not_cached;
+            if (n == input_file::not_cached) {
                 if (missed_cache != nullptr)
                     *missed_cache = true;
                 n = unattended([&]() noexcept { return file.read(data, read_size); });
@@ -70,7 +72,7 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
         // small file. Anything else (a growing file, a short read mid-file, a file of no
         // known size) reads on until a read returns nothing.
         more = run.bytes == got && !(size > 0 && got < read_size && counted >= size);
-        if (in_memory && mappable && more) {
+        if (mapping && more && counted >= map_from) {
             const mapped_run mapped = count_mapped(file, counted, size, state, running, file_position,
                                                    [](auto call) { return unattended(call); });
             if (mapped.failed) {
@@ -80,8 +82,9 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
             line_feeds += mapped.line_feeds;
             counted += mapped.bytes;
             last = mapped.bytes > 0 ? mapped.last : last;
-            // Reads go on from there: past the size the file had (it grew), past a window not
-            // in memory, or nowhere after a stop.
+            // Reads go on from there: past the size the file had (it grew), through a window
+            // not in memory, or nowhere after a stop.
+            map_from = counted + map_window;
         }
     }
     unattended([&]() noexcept { file.close(); });
