@@ -79,8 +79,8 @@ void engine::run()
         const bool opened = from_ahead ? count_opened(file, buffer[0].bytes, characters, lines, reason)
                                        : count_file(next.path, buffer[0].bytes, characters, lines, reason,
                                                     ahead.active() ? nullptr : &missed_cache);
-        if (missed_cache)
-            ahead.activate();
+        if (!ahead.active())
+            ahead.first_read(missed_cache);
         const std::lock_guard<lib::lockable> guard(*this);
         add_result(opened, from_ahead, characters, lines, next.path, std::move(reason));
     }

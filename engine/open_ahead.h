@@ -22,12 +22,21 @@ public:
     // How much of each file opened ahead to ask the disk for at once.
     static constexpr std::uint64_t prefetch_bytes = 256 * 1024;
 
-    // With at_once, files are opened ahead from the first, not only after a cache miss.
+    // With at_once, files are opened ahead from the first, not only after cache misses.
     explicit open_ahead(bool at_once);
 
-    // Whether files are opened ahead at all: from the first cache miss on.
+    // Whether files are opened ahead at all: from the second cache miss in a row on. A cold
+    // batch misses file after file; one file alone out of memory among cached ones (the
+    // kernel's reclaim takes pages of files read not long ago) would otherwise cost a fadvise
+    // per file for the rest of the batch: 117 against 112 ms for 20,000 cached small files
+    // with one evicted.
     bool active() const { return is_active; }
-    void activate() { is_active = true; }
+    // What a file's first read found, while not active.
+    void first_read(bool missed_cache)
+    {
+        misses_in_a_row = missed_cache ? misses_in_a_row + 1 : 0;
+        is_active = misses_in_a_row >= 2;
+    }
     // Whether the file the worker comes to is held open here, to be taken with take().
     bool holds_next() const { return !files.empty(); }
     // How many files are held, to be skipped when the next ones to open are looked for.
@@ -55,4 +64,5 @@ private:
     std::deque<input_file> files;
     std::size_t depth;
     bool is_active;
+    int misses_in_a_row = 0;
 };

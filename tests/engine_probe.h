@@ -14,7 +14,7 @@ class engine_probe {
 public:
     explicit engine_probe(engine& counter) : counter(counter) {}
 
-    // Before the first file is added: open files ahead from the first, not only after a cache miss.
+    // Before the first file is added: open files ahead from the first, not only after cache misses.
     void open_ahead_at_once() { counter.prefetch_from_the_start = true; }
 
     std::uint64_t workers_let_go() { return under_lock(counter.workers_let_go); }
