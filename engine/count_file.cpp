@@ -1,6 +1,9 @@
 #include "engine.h"
 #include "line_feeds.h"
 #include "mapped_count.h"
+#include "lib/os.h"
+
+#include <cerrno>
 
 bool engine::count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
                         std::string& reason, bool* missed_cache)
@@ -76,6 +79,9 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
             const mapped_run mapped = count_mapped(file, counted, size, state, running, file_position,
                                                    [](auto call) { return unattended(call); });
             if (mapped.failed) {
+                // A page lost while mapped: the file was truncated, or its device failed.
+                reason = "read error after " + std::to_string(counted + mapped.bytes) + " bytes: "
+                         + lib::os::error_message(EIO);
                 unattended([&]() noexcept { file.close(); });
                 return false; // as a read error
             }
