@@ -57,7 +57,8 @@ public:
     // Mapped reading (POSIX only: Windows reads every file). Maps `length` bytes from
     // `offset`, a multiple of the page size, read-only, but only when every page of them is
     // in memory now, so that touching them waits for no disk and no mount; null otherwise,
-    // or when the file cannot be mapped. unmap() undoes it. A page the file loses while
+    // on a file system that is not on a local device (a network or FUSE mount), or when the
+    // file cannot be mapped. unmap() undoes it. A page the file loses while
     // mapped (truncated) raises SIGBUS when touched: see lib/fault_guard.h.
     const char* map_cached(std::uint64_t offset, std::size_t length);
     static void unmap(const char* data, std::size_t length);

@@ -9,6 +9,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -20,6 +21,27 @@ std::int64_t retried(int fd, ssize_t (*call)(int, char*, std::size_t), char* buf
         n = call(fd, buffer, size);
     while (n < 0 && errno == EINTR);
     return n;
+}
+
+// File systems whose pages come from a local device. Between the residency check and the
+// touch a page can still be evicted; on these the fault then reads the device, where on a
+// network or FUSE mount it would wait on a server that may never answer, outside the
+// worker's unattended calls where a stop can let it go. Other file systems are read.
+bool pages_come_from_local_device(int fd)
+{
+    struct statfs about{};
+    if (::fstatfs(fd, &about) != 0)
+        return false;
+    switch (static_cast<unsigned long>(about.f_type)) {
+    case 0xEF53UL:     // ext2, ext3, ext4
+    case 0x58465342UL: // XFS
+    case 0x9123683EUL: // Btrfs
+    case 0xF2F52010UL: // F2FS
+    case 0x01021994UL: // tmpfs
+        return true;
+    default:
+        return false;
+    }
 }
 
 ssize_t plain_read(int fd, char* buffer, std::size_t size)
@@ -111,6 +133,8 @@ void input_file::advise_willneed(std::uint64_t length)
 
 const char* input_file::map_cached(std::uint64_t offset, std::size_t length)
 {
+    if (!pages_come_from_local_device(static_cast<int>(native)))
+        return nullptr;
     void* const map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(native),
                              static_cast<off_t>(offset));
     if (map == MAP_FAILED)
