@@ -10,20 +10,29 @@ thread_local std::unique_lock<std::mutex>* threadable::own_hold = nullptr;
 threadable::~threadable()
 {
     stop(true);
+    // The state reads finished a moment before the worker's thread ends. Let no thread of
+    // ours run on past the object: a process that exits then may lose it mid-way (wine
+    // kills such a process with SIGKILL).
+    if (last_worker.is_valid())
+        last_worker.wait();
     thread_handle.close();
 }
 
 void threadable::start()
 {
     std::uint32_t id = 0;
+    if (last_worker.is_valid())
+        last_worker.wait(); // the last worker's tail: it no longer takes the lock
     auto* record = new launch{this, std::make_shared<charge>()};
     worker_charge = record->held;
     thread_handle.attach(os::create_suspended_thread(&thread_entry, record, &id));
     if (thread_handle.is_valid()) {
         thread_id = id;
         state = running;
-        if (os::resume_thread(thread_handle.value()))
+        if (os::resume_thread(thread_handle.value())) {
+            last_worker.assign(thread_handle);
             return;
+        }
         // The created thread never runs its routine, so the record is ours to free.
         thread_handle.close();
         thread_id = 0;
@@ -96,6 +105,7 @@ bool threadable::stop_within(std::chrono::milliseconds grace)
     std::lock_guard guard(*this);
     if (worker_charge == worker) {
         thread_handle.close();
+        last_worker.close();
         thread_id = 0;
         state = finished;
         worker_charge.reset();

@@ -115,6 +115,9 @@ private:
     static thread_local std::unique_lock<std::mutex>* own_hold;
 
     std::shared_ptr<charge> worker_charge; // of the last worker started; under the lock
+    // Of the last worker started, until it was let go; waited for by the destructor and by
+    // the next start(), so that no worker outlives the object. Under the lock.
+    handle last_worker;
 };
 
 } // namespace lib
