@@ -2,8 +2,6 @@
 
 #include "lib/fault_guard.h"
 
-#include <unistd.h>
-
 bool count_window(const char* window, std::size_t length, std::size_t skip, const std::atomic<std::int32_t>& state,
                   std::int32_t running, std::atomic<std::uint64_t>& position, std::uint64_t base,
                   line_feed_run& counted, char& last) noexcept
@@ -13,10 +11,4 @@ bool count_window(const char* window, std::size_t length, std::size_t skip, cons
         last = window[skip + counted.bytes - 1]; // a touch too: the page may be gone
     };
     return lib::guarded_touch(window, length, count);
-}
-
-std::uint64_t page_size() noexcept
-{
-    static const auto size = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-    return size;
 }

@@ -34,7 +34,6 @@ inline constexpr std::size_t map_window = 4 << 20;
 bool count_window(const char* window, std::size_t length, std::size_t skip, const std::atomic<std::int32_t>& state,
                   std::int32_t running, std::atomic<std::uint64_t>& position, std::uint64_t base,
                   line_feed_run& counted, char& last) noexcept;
-std::uint64_t page_size() noexcept;
 
 // Counts `file` from `from` towards `size` a window at a time, storing the position and
 // looking at `state` every 1 KiB as reads do. Ends at `size`, at a stop, at the first window
@@ -51,8 +50,10 @@ mapped_run count_mapped(input_file& file, std::uint64_t from, std::uint64_t size
     mapped_run run;
     std::uint64_t at = from;
     while (at < size && state.load(std::memory_order_acquire) == running) {
-        // Mappings start on a page; the window's first bytes may precede `at`.
-        const std::uint64_t start = at / page_size() * page_size();
+        // Windows start on a multiple of their size, whatever `at` is: file offsets and
+        // addresses then share their 2 MiB alignment, and the kernel maps a large page-cache
+        // folio with one page-table entry instead of faulting it in 64 KiB at a time.
+        const std::uint64_t start = at / map_window * map_window;
         const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(map_window, size - start));
         // Unmapped however this is left, a worker let go while mapping included.
         struct mapping {
