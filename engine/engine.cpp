@@ -65,12 +65,8 @@ void engine::run()
         }
 
         const bool from_ahead = ahead.holds_next();
-        input_file file = from_ahead ? ahead.take() : input_file();
-        for (const std::string& path : files_ahead(ahead, walk, upcoming)) {
-            if (state != running)
-                break; // the state is looked at between opens as between blocks
-            ahead.open(path, around);
-        }
+        input_file file = from_ahead ? ahead.take(around) : input_file();
+        ahead.open(files_ahead(ahead, walk, upcoming), around);
 
         std::uint64_t characters = 0;
         std::uint64_t lines = 0;

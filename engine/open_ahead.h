@@ -3,16 +3,25 @@
 #include "engine/input_file.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 // The files a worker holds open ahead of the one it counts, so that the disk serves many of
 // them at once once the files turn out not to be in memory. Owned by one worker and used only
 // on it (a worker let go keeps its own). The files held are the next ones the worker will
 // count, in order: when it comes to a file and files are held, the first is that file's. One
 // that failed to open stays closed, in its place, and fails there.
+//
+// A thread of its own, the opener, opens them and asks for their first bytes, while the
+// worker reads: issuing the reads costs a core as much as reading them (cold small files on
+// this project's build machine: 162 against 292 ms with one thread doing both).
 class open_ahead {
 public:
     // How many files to hold open: `wanted`, but never more than an eighth of what the process
@@ -24,6 +33,11 @@ public:
 
     // With at_once, files are opened ahead from the first, not only after cache misses.
     explicit open_ahead(bool at_once);
+    // Waits for the opener's open under way, which may block for good: a worker that may be
+    // let go calls close_all() through unattended() before.
+    ~open_ahead() { close_all(); }
+    open_ahead(const open_ahead&) = delete;
+    open_ahead& operator=(const open_ahead&) = delete;
 
     // Whether files are opened ahead at all: from the second cache miss in a row on. A cold
     // batch misses file after file; one file alone out of memory among cached ones (the
@@ -44,25 +58,64 @@ public:
     // How many more files to open now, after the worker took the one it counts: none until
     // active, then up to the depth.
     std::size_t room() const { return is_active ? depth - std::min(depth, files.size()) : 0; }
-    // The file the worker comes to, opened ahead (or failed to open, then closed).
-    input_file take();
-    // Opens the path of the file after those held and asks for its first bytes. The opening may block for good;
-    // around(call) runs it, so that the engine can let the worker go meanwhile.
+
+    // The file the worker comes to, opened ahead (or failed to open, then closed). Waits for
+    // the opener to be done with it: around(call) runs that wait, which may last for good on
+    // a mount that stopped answering, so that the engine can let the worker go meanwhile.
     template <typename Around>
-    void open(const std::string& path, Around around)
+    input_file take(Around around)
     {
-        input_file& file = files.emplace_back();
-        around([&]() noexcept {
-            if (file.open(path))
-                file.advise_willneed(prefetch_bytes);
-        });
+        if (opener != nullptr && !opener->has_done(taken + 1))
+            around([&]() noexcept { opener->wait_for(taken + 1); });
+        return take_ready();
     }
-    // Closes every file held. Closing may block like reading.
-    void close_all() noexcept { files.clear(); }
+    // Opens the paths of the files after those held, in order, and asks for their first
+    // bytes: on the opener, or through around(call) where no thread could be started.
+    template <typename Around>
+    void open(std::vector<std::string> paths, Around around)
+    {
+        if (paths.empty())
+            return;
+        if (start_opener()) {
+            opener->add(paths, files);
+            return;
+        }
+        for (const std::string& path : paths) {
+            input_file& file = files.emplace_back();
+            around([&]() noexcept { open_one(file, path); });
+        }
+    }
+    // Stops the opener once the open under way returns, and closes every file held.
+    void close_all() noexcept;
 
 private:
+    static void open_one(input_file& file, const std::string& path) noexcept;
+    bool start_opener() noexcept;
+    input_file take_ready();
+
+    // Shared by the worker and its opener thread, under the mutex; the opener opens the files
+    // in order, so `done` against `taken` says whether the next one is ready.
+    struct shared {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<std::pair<std::string, input_file*>> jobs;
+        std::uint64_t done = 0;
+        bool stop = false;
+        std::thread thread;
+
+        void add(const std::vector<std::string>& paths, std::deque<input_file>& files);
+        bool has_done(std::uint64_t count);
+        void wait_for(std::uint64_t count) noexcept;
+        void run() noexcept;
+    };
+
+    // References to a deque's elements stay valid as it grows and shrinks at its ends: the
+    // opener writes to the files through them.
     std::deque<input_file> files;
+    std::unique_ptr<shared> opener;
+    std::uint64_t taken = 0;
     std::size_t depth;
     bool is_active;
     int misses_in_a_row = 0;
+    bool no_thread = false; // starting one failed: open on the worker
 };
