@@ -55,12 +55,12 @@ void open_ahead::close_all() noexcept
     taken = 0;
 }
 
-void open_ahead::shared::add(const std::vector<std::string>& paths, std::deque<input_file>& files)
+void open_ahead::shared::add(std::vector<std::string> paths, std::deque<input_file>& files)
 {
     {
         const std::lock_guard lock(mutex);
-        for (const std::string& path : paths)
-            jobs.emplace_back(path, &files.emplace_back());
+        for (std::string& path : paths)
+            jobs.emplace_back(std::move(path), &files.emplace_back());
     }
     changed.notify_all();
 }

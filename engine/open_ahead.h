@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // The files a worker holds open ahead of the one it counts, so that the disk serves many of
@@ -78,7 +79,7 @@ public:
         if (paths.empty())
             return;
         if (start_opener()) {
-            opener->add(paths, files);
+            opener->add(std::move(paths), files);
             return;
         }
         for (const std::string& path : paths) {
@@ -104,7 +105,7 @@ private:
         bool stop = false;
         std::thread thread;
 
-        void add(const std::vector<std::string>& paths, std::deque<input_file>& files);
+        void add(std::vector<std::string> paths, std::deque<input_file>& files);
         bool has_done(std::uint64_t count);
         void wait_for(std::uint64_t count) noexcept;
         void run() noexcept;
