@@ -214,9 +214,9 @@ void CPomvaneDlg::copyTotals()
     QApplication::clipboard()->setText(QString::fromStdString(totals_line(totals)));
 }
 
-// The fields bring their own menu (Copy, Select All); the About entry is added to it, so that
-// it is also reached from the keyboard while a field has the focus. A double-click on the
-// files field opens the failed files, once there are any.
+// The fields bring their own menu (Copy, Select All); the window's own entries are added to
+// it, so that they are also reached from the keyboard while a field has the focus. A
+// double-click on the files field opens the failed files, once there are any.
 bool CPomvaneDlg::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == filesField && event->type() == QEvent::MouseButtonDblClick && failedFilesAction->isEnabled()) {

@@ -1,7 +1,5 @@
 #include "translations.h"
 
-#include "version.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>

@@ -34,8 +34,8 @@ bool placesWindows()
     return QGuiApplication::platformName() == QStringLiteral("xcb");
 }
 
-// The frame's place, given the client area's, moved wholly onto the screen it is mostly on,
-// or onto the primary screen when that screen is gone.
+// The frame's place, moved wholly onto the screen it is mostly on, or onto the primary
+// screen when that screen is gone.
 QPoint onScreen(QRect frame)
 {
     const QScreen *screen = QGuiApplication::screenAt(frame.center());

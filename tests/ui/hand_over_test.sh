@@ -14,8 +14,6 @@ name=hand_over_test usage=POMVANE tools=(xdotool xclip)
 . "$(dirname "$0")/../xvfb_helper.sh"
 under_xvfb 1 1 "$@"
 pomvane=${args[0]}
-# The window's settings (whether folders are counted by their files) are the test's own.
-export XDG_CONFIG_HOME=$scratch/config
 cd "$scratch" || exit 1
 printf 'a\nb\n' >a        # 4 characters, 2 lines
 printf 'hello' >b         # 5, 1
