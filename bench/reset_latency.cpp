@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     } else if (::stat(path.c_str(), &status) == 0 && status.st_size >= (1 << 20)) {
         size = static_cast<std::uint64_t>(status.st_size);
     }
-    if (size == 0 || (!walk && size < (1 << 20)) || tries < 1) {
+    if (size == 0 || tries < 1) {
         std::fprintf(stderr, "reset_latency: %s must be a file of 1 MiB or more, or a folder with files\n",
                      path.c_str());
         return 2;
