@@ -30,6 +30,9 @@ inline std::vector<std::string> command_line_arguments(int argc, char** argv)
 std::string to_utf8(std::wstring_view text);
 // UTF-8 to UTF-16. Likewise empty for text that is not valid UTF-8, instead of U+FFFD.
 std::wstring to_utf16(std::string_view text);
+// The full form of a path (GetFullPathNameW: drive, current folder, slashes, "." and ".."
+// resolved); empty when it has none.
+std::wstring full_path(const std::wstring& path);
 // The UTF-16 name to open the file at a UTF-8 path by: the path as given while its full
 // form stays below MAX_PATH, else the full path in the \\?\ form. Empty when it names no
 // file that may be opened: not valid UTF-8, a NUL inside, or the device namespace.

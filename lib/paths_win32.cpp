@@ -53,6 +53,19 @@ std::wstring to_utf16(std::string_view text)
     return wide;
 }
 
+std::wstring full_path(const std::wstring& path)
+{
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return {};
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return {};
+    full.resize(length);
+    return full;
+}
+
 // The \\?\ form has no MAX_PATH limit but skips Win32's normalisation, hence
 // GetFullPathNameW first (slashes, "." and ".."). Anything in the device namespace (NUL,
 // CON, COM1, \\.\PhysicalDrive0, \\.\pipe\...) is refused before it is tried, since opening
@@ -68,14 +81,9 @@ std::wstring name_to_open(std::string_view utf8)
     // The NT namespace, which CreateFileW would take as it is.
     if (path.starts_with(L"\\??\\") || path.starts_with(L"/\?\?/"))
         return {};
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
+    const std::wstring full = full_path(path);
+    if (full.empty())
         return {};
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed)
-        return {};
-    full.resize(length);
     // Only drive paths (C:\...) and shares (\\server\share\...) name files; \\?\ paths only
     // in those two forms.
     const auto is_drive = [](const std::wstring& p, std::size_t at) {

@@ -1,6 +1,7 @@
 #include "failed_files.h"
 
 #include "clipboard.h"
+#include "field_text.h"
 #include "resource.h"
 
 #include "engine/engine.h"
@@ -25,13 +26,6 @@ std::wstring shown_path(const std::string& path)
     return shown;
 }
 
-std::wstring text_of(HWND control)
-{
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 // The list takes the room the window has; the buttons stay at its bottom right, the count of
 // those not kept at its bottom left.
 void lay_out(HWND window)
@@ -54,10 +48,10 @@ void lay_out(HWND window)
 
 void copy_list(HWND window)
 {
-    std::wstring text = text_of(GetDlgItem(window, IDC_FAILED_LIST));
+    std::wstring text = window_text(GetDlgItem(window, IDC_FAILED_LIST));
     HWND not_kept = GetDlgItem(window, IDC_NOT_KEPT);
     if (IsWindowVisible(not_kept))
-        text += text_of(not_kept) + L"\r\n";
+        text += window_text(not_kept) + L"\r\n";
     copy_text(window, text);
 }
 
@@ -124,7 +118,9 @@ void refresh_failed_files(failed_files& list)
     }
     const std::uint64_t not_kept = list.counter->failures_not_kept();
     HWND label = GetDlgItem(list.window, IDC_NOT_KEPT);
-    SetWindowTextW(label, (L"and " + std::to_wstring(not_kept) + L" more").c_str());
+    // Rewritten only when the count moved: a static control repaints on every SetWindowText.
+    if (const std::wstring text = L"and " + std::to_wstring(not_kept) + L" more"; window_text(label) != text)
+        SetWindowTextW(label, text.c_str());
     ShowWindow(label, not_kept != 0 ? SW_SHOW : SW_HIDE);
 }
 

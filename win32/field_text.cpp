@@ -5,16 +5,18 @@ std::wstring to_decimal(std::uint64_t value)
     return std::to_wstring(value);
 }
 
+std::wstring window_text(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
 void set_field_text(HWND field, const std::wstring& text)
 {
     // Rewriting the same text ten times a second would only make the field flicker.
-    const int length = GetWindowTextLengthW(field);
-    if (length == static_cast<int>(text.size())) {
-        std::wstring shown(static_cast<std::size_t>(length) + 1, L'\0');
-        shown.resize(static_cast<std::size_t>(GetWindowTextW(field, shown.data(), length + 1)));
-        if (shown == text)
-            return;
-    }
+    if (GetWindowTextLengthW(field) == static_cast<int>(text.size()) && window_text(field) == text)
+        return;
     DWORD start = 0;
     DWORD end = 0;
     SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));

@@ -38,14 +38,12 @@ struct main_dialog {
 // Every way in queues its files here, as one batch; walk_given is the command line's -r.
 void add(main_dialog& dialog, const std::vector<std::string>& paths, bool walk_given = false)
 {
-    if (!paths.empty())
-        dialog.counter.add_files(paths, walk_given || dialog.walk_folders);
+    dialog.counter.add_files(paths, walk_given || dialog.walk_folders);
 }
 
 void show_bar(HWND bar, std::int64_t percent)
 {
     ShowWindow(bar, SW_SHOW);
-    SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     // A file that grew while read goes past 100.
     SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(std::clamp<std::int64_t>(percent, 0, 100)), 0);
 }

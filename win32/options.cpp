@@ -1,7 +1,5 @@
 #include "options.h"
 
-#include "version.h"
-
 #include "lib/paths.h"
 
 #include <windows.h>
@@ -12,17 +10,8 @@ namespace {
 std::string absolute(const std::string& path)
 {
     const std::wstring wide = lib::to_utf16(path);
-    if (wide.empty())
-        return path;
-    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return path;
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed)
-        return path;
-    full.resize(length);
-    return lib::to_utf8(full);
+    const std::wstring full = wide.empty() ? std::wstring{} : lib::full_path(wide);
+    return full.empty() ? path : lib::to_utf8(full);
 }
 
 } // namespace

@@ -17,13 +17,6 @@
 
 namespace {
 
-std::wstring text_of(HWND field)
-{
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(field, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 std::pair<DWORD, DWORD> selection_of(HWND field)
 {
     DWORD start = 0, end = 0;
@@ -90,7 +83,7 @@ TEST(FieldText, RewritingKeepsTheUsersSelection)
 
     SendMessageW(field, EM_SETSEL, 1, 3);
     set_field_text(field, L"123456");
-    EXPECT_EQ(text_of(field), L"123456");
+    EXPECT_EQ(window_text(field), L"123456");
     EXPECT_EQ(selection_of(field), std::make_pair(DWORD{1}, DWORD{3}));
 
     // The same text again leaves everything as it was.
@@ -99,7 +92,7 @@ TEST(FieldText, RewritingKeepsTheUsersSelection)
 
     // A shorter text cuts the selection at its end.
     set_field_text(field, L"12");
-    EXPECT_EQ(text_of(field), L"12");
+    EXPECT_EQ(window_text(field), L"12");
     EXPECT_EQ(selection_of(field), std::make_pair(DWORD{1}, DWORD{2}));
     DestroyWindow(field);
 }
