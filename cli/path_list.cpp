@@ -24,7 +24,7 @@ void path_list::read(std::vector<std::string>& paths, std::size_t most)
         const char* const start = block.get() + position;
         const auto* nul = static_cast<const char*>(std::memchr(start, '\0', end - position));
         const std::size_t length = nul ? static_cast<std::size_t>(nul - start) : end - position;
-        partial.append(start, std::min(length, max_path + 1 - std::min(partial.size(), max_path + 1)));
+        partial.append(start, std::min(length, max_path + 1 - partial.size())); // never past max_path + 1
         position += length;
         if (nul) {
             ++position;

@@ -29,6 +29,13 @@ int failed(const std::string& what, int error)
     return 1;
 }
 
+// Standard output could not be written (a closed pipe, a full disk); a stream that failed
+// without saying why gets EIO's words.
+int output_failed()
+{
+    return failed("cannot write standard output", errno != 0 ? errno : EIO);
+}
+
 // Paths are added this many at a time, each chunk once the engine has fewer than two chunks
 // left: enough ahead that the worker (and its files opened ahead) never runs dry between
 // two looks, which would end it and start another, few enough that a list of millions takes
@@ -70,10 +77,10 @@ int main(int argc, char** argv)
         return 2;
     case options::action::help:
         std::cout << help_text() << std::flush;
-        return std::cout ? 0 : failed("cannot write standard output", errno != 0 ? errno : EIO);
+        return std::cout ? 0 : output_failed();
     case options::action::version:
         std::cout << "pomvane-count " POMVANE_VERSION_SHORT "\n" << std::flush;
-        return std::cout ? 0 : failed("cannot write standard output", errno != 0 ? errno : EIO);
+        return std::cout ? 0 : output_failed();
     case options::action::count:
         break;
     }
@@ -111,6 +118,6 @@ int main(int argc, char** argv)
     std::fputs((totals_line(totals) + '\n').c_str(), stdout);
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        return failed("cannot write standard output", errno != 0 ? errno : EIO);
+        return output_failed();
     return 0;
 }
