@@ -57,8 +57,7 @@ source=$(window_of "$source_pid") || true
 # A Win32 edit control keeps its caret blinking while it has the focus, so the window would
 # never look still: a click on Reset, which has nothing to reset yet, takes the focus.
 if [[ $pomvane == *.exe ]]; then
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    xdotool mousemove $((X + WIDTH * 32 / 173)) $((Y + HEIGHT * 80 / 94)) click 1
+    click_item "$window" 7 73 50 14 # Reset
 fi
 
 "$helper" grab "$window" "$scratch/before.png" || fail "could not picture the window"

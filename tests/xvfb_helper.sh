@@ -64,3 +64,36 @@ wine_prefix() {
     export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
     wineboot -i >/dev/null 2>&1 || fail "could not create a wine prefix"
 }
+
+# click_item WINDOW X Y WIDTH HEIGHT [OPTION...]: clicks the centre of an item of the main
+# window, given its place in dialog units in the 173 x 94 template, whose client area the
+# window is, Qt or Win32; the options go to xdotool's click (--repeat 2 for a double-click).
+click_item() {
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    xdotool mousemove $((X + WIDTH * ($2 + $4 / 2) / 173)) $((Y + HEIGHT * ($3 + $5 / 2) / 94)) \
+        click "${@:6}" 1
+}
+
+# expect_totals WINDOW KEY TOTALS [LETTER]: KEY opens the Qt window's menu at the focus,
+# LETTER (t, for the English Copy Totals) picks Copy Totals, and the clipboard must then
+# read TOTALS (the window may still be counting: try for a while).
+expect_totals() {
+    local got=
+    # What a click on the window would do; its keys act only while it has the focus.
+    xdotool windowfocus "$1"
+    for _ in $(seq 20); do
+        echo none | xclip -selection clipboard -i
+        xdotool key --window "$1" "$2"
+        sleep 0.3
+        # Qt hands the window's keys to its open menu; without a window manager nothing
+        # gives the menu the focus.
+        xdotool key --window "$1" "${4:-t}"
+        sleep 0.2
+        got=$(xclip -selection clipboard -o 2>/dev/null)
+        # No Escape to close a menu that missed the letter: with no menu open it closes the
+        # window.
+        [ "$got" = "$3" ] && return 0
+    done
+    fail "after $2 and ${4:-t}, Copy Totals gave '$got', expected '$3'"
+}

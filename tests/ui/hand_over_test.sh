@@ -34,27 +34,6 @@ open_window() {
     fail "pomvane $* showed no window of its own: $(xdotool search --name '^Pomvane$' | tr '\n' ' ')"
 }
 
-# expect_totals WINDOW KEY TOTALS: KEY opens the menu at the focus, T picks Copy Totals, and
-# the clipboard must then read TOTALS (the window may still be counting: try for a while).
-expect_totals() {
-    local got=
-    # What a click on the window would do; its keys act only while it has the focus.
-    xdotool windowfocus "$1"
-    for _ in $(seq 20); do
-        echo none | xclip -selection clipboard -i
-        xdotool key --window "$1" "$2"
-        sleep 0.3
-        # Qt hands the window's keys to its open menu; without a window manager nothing
-        # gives the menu the focus.
-        xdotool key --window "$1" t
-        sleep 0.2
-        got=$(xclip -selection clipboard -o 2>/dev/null)
-        # No Escape to close a menu that missed the T: with no menu open it closes the window.
-        [ "$got" = "$3" ] && return 0
-    done
-    fail "after $2, Copy Totals gave '$got', expected '$3'"
-}
-
 # A later start exits 0 at once, having handed over its files.
 hand_over() {
     timeout 20 "$pomvane" "$@" || fail "pomvane $* exited with status $? instead of handing over"

@@ -54,17 +54,11 @@ eventually 300 eval 'window=$(window_named Pomvane); [ -n "$window" ]' \
 state=$(xprop -id "$window" _NET_WM_STATE)
 [[ $state == *_NET_WM_STATE_ABOVE* ]] || fail "the window is not kept above others: $state"
 
-# A field's centre, from its place in dialog units (x, y, width, height) in the 173 x 94
-# template; the window is exactly the template's client area.
-click_at() {
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    xdotool mousemove $((X + WIDTH * ($1 + $3 / 2) / 173)) $((Y + HEIGHT * ($2 + $4 / 2) / 94)) click 1
-}
 read_field() {
     case $1 in
-    files) click_at 66 8 100 12 ;;
-    characters) click_at 66 21 100 12 ;;
-    lines) click_at 66 34 100 12 ;;
+    files) click_item "$window" 66 8 100 12 ;;
+    characters) click_item "$window" 66 21 100 12 ;;
+    lines) click_item "$window" 66 34 100 12 ;;
     esac
     # A mark first, so that a copy that did not happen cannot pass for one.
     printf unread | xclip -selection clipboard -i >/dev/null 2>&1
@@ -138,7 +132,7 @@ expect_field files '4 (1 failed to open)'
 expect_field characters 34
 expect_field lines 7
 
-click_at 66 34 100 12
+click_item "$window" 66 34 100 12
 printf unread | xclip -selection clipboard -i
 xdotool windowfocus --sync "$window" key ctrl+shift+c
 copied=
@@ -146,8 +140,7 @@ eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null
 [ "$copied" = "files=4 failed=1 characters=34 lines=7" ] || fail "Copy Totals put '$copied' on the clipboard"
 
 # A double-click on the files field lists the failed files; Copy takes the list.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-xdotool mousemove $((X + WIDTH * 116 / 173)) $((Y + HEIGHT * 14 / 94)) click --repeat 2 --delay 80 1
+click_item "$window" 66 8 100 12 --repeat 2 --delay 80
 failed_list=
 eventually 100 eval 'failed_list=$(window_named "Failed Files"); [ -n "$failed_list" ]' \
     || fail "a double-click on the files field did not list the failed files"
@@ -159,14 +152,14 @@ xdotool windowfocus --sync "$failed_list" key Escape
 eventually 50 eval '[ -z "$(window_named "Failed Files")" ]' || fail "the failed files list did not close"
 
 # Reset: the next stop after the lines field.
-click_at 66 34 100 12
+click_item "$window" 66 34 100 12
 xdotool windowfocus --sync "$window" key Tab space
 expect_field files 0
 expect_field characters 0
 expect_field lines 0
 
 # Count Files in Folders, the system menu's entry above About, is remembered in the registry.
-click_at 66 34 100 12
+click_item "$window" 66 34 100 12
 xdotool windowfocus --sync "$window" key alt+space sleep 0.5 key Up Up Return
 eventually 50 eval 'wine reg query "HKCU\\Software\\Pomvane" /v CountFilesInFolders 2>/dev/null | grep -q 0x1' \
     || fail "Count Files in Folders was not remembered"
@@ -174,7 +167,7 @@ eventually 50 eval 'wine reg query "HKCU\\Software\\Pomvane" /v CountFilesInFold
 # Files another Windows program put on the clipboard, as Explorer's Copy does; the folder
 # now counts by its file.
 wine "$clipboard" crlf.txt argument.txt 'a folder' || fail "could not put files on the clipboard"
-click_at 66 34 100 12
+click_item "$window" 66 34 100 12
 xdotool windowfocus --sync "$window" key ctrl+v
 expect_field files 3
 expect_field characters 21
@@ -182,7 +175,7 @@ expect_field lines 5
 
 # The chooser takes the names typed into it, several at once, in Windows form (Unix paths
 # are on drive Z:).
-click_at 66 34 100 12
+click_item "$window" 66 34 100 12
 xdotool windowfocus --sync "$window" key ctrl+o
 chooser=
 eventually 100 eval 'chooser=$(window_named "Add Files"); [ -n "$chooser" ]' || fail "Ctrl+O opened no chooser"
@@ -196,7 +189,7 @@ expect_field files 5
 expect_field characters 26
 
 # The system menu's last entry is About (wine adds an entry of its own above it).
-click_at 66 34 100 12
+click_item "$window" 66 34 100 12
 xdotool windowfocus --sync "$window" key alt+space sleep 0.5 key Up Return
 about=
 eventually 50 eval 'about=$(window_named "About Pomvane"); [ -n "$about" ]' \
@@ -204,7 +197,7 @@ eventually 50 eval 'about=$(window_named "About Pomvane"); [ -n "$about" ]' \
 xdotool windowfocus --sync "$about" key Return
 eventually 50 eval '[ -z "$(window_named "About Pomvane")" ]' || fail "About did not close"
 
-click_at 66 34 100 12
+click_item "$window" 66 34 100 12
 xdotool windowfocus --sync "$window" key Escape
 # Wine may take a second or two to pass on keys after a change of focus.
 eventually 100 eval '! kill -0 "$pid" 2>/dev/null' || fail "still running 10 s after Escape"
