@@ -217,7 +217,9 @@ time_all() {
     printf -v "t_${temperature}_big_dd" '%s' "$c"
     printf -v "t_${temperature}_small_count" '%s' "$d"
     printf -v "t_${temperature}_small_wc" '%s' "$e"
-    printf -v "w_${temperature}_big_dd" '%s' "$(worst_pair big_dd big_count)"
+    local worst
+    worst=$(worst_pair big_dd big_count)
+    printf -v "w_${temperature}_big_dd" '%s' "$worst"
     show_runs "$temperature 1 GiB: pomvane-count FILE" "$a" "${big_count[@]}"
     show_runs "$temperature 1 GiB: wc -lc FILE" "$b" "${big_wc[@]}"
     show_runs "$temperature 1 GiB: dd if=FILE of=/dev/null bs=128k" "$c" "${big_dd[@]}"
@@ -230,7 +232,7 @@ time_all() {
     fi
     echo "$temperature rates, 1 GiB: pomvane-count $(rate "$a") GB/s, wc $(rate "$b") GB/s, dd $(rate "$c") GB/s"
     echo "$temperature ratios: 1 GiB vs wc $(ratio "$b" "$a") x, vs dd $(ratio "$c" "$a") of dd's rate" \
-        "(worst run $(worst_pair big_dd big_count)); 20,000 files vs wc $(ratio "$e" "$d") x, vs cat $(ratio "$f" "$d") x"
+        "(worst run $worst); 20,000 files vs wc $(ratio "$e" "$d") x, vs cat $(ratio "$f" "$d") x"
     # The fastest run of each says what the program can do when nothing else holds the disk
     # or a core; on a shared machine the medians carry the others' noise.
     echo "$temperature ratios of the fastest runs: 1 GiB vs dd $(ratio "$(fastest "${big_dd[@]}")" "$(fastest "${big_count[@]}")")" \
@@ -369,7 +371,7 @@ goal "peak memory of pomvane-count, 1 GiB file" "<= 16 MiB" "$(mib "$m_big") MiB
 goal "peak memory of pomvane-count, any run" "<= 16 MiB" "$(mib "$m_max") MiB" "$(met at_least 16384 "$m_max")"
 r_million=$(ratio "$t_million_wc" "$t_million_count")
 goal "1,000,000 paths vs wc --files0-from" ">= 8.0 x" "$r_million x" "$(met at_least "$r_million" 8.0)"
-goal "peak memory of pomvane-count, 1,000,000 paths" "<= 32 MiB" "$(awk -v k="$m_million" 'BEGIN { printf "%.1f", k / 1024 }') MiB" "$(met at_least 32768 "$m_million")"
+goal "peak memory of pomvane-count, 1,000,000 paths" "<= 32 MiB" "$(mib "$m_million") MiB" "$(met at_least 32768 "$m_million")"
 goal "reset latency, cached, median" "< 5 ms" "$reset_median ms" "$(met under "$reset_median" 5)"
 goal "reset latency, cached, maximum" "< 20 ms" "$reset_max ms" "$(met under "$reset_max" 20)"
 goal "reset latency, cold, median" "< 5 ms" "$cold_reset_median ms" "$(met under "$cold_reset_median" 5)"
