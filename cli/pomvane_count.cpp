@@ -6,7 +6,8 @@
 #include "path_list.h"
 
 #include "engine/engine.h"
-#include "engine/totals_text.h"
+#include "present/failure_text.h"
+#include "present/totals_text.h"
 #include "lib/paths.h"
 
 #include <cerrno>
@@ -105,7 +106,7 @@ int main(int argc, char** argv)
     // Named once counting ended, in the order they happened: a wait with polls would delay
     // every short run by a poll.
     for (const engine::failure& failure : counter.failures())
-        std::cerr << "pomvane-count: " << failure.path << ": " << failure.reason << '\n';
+        std::cerr << "pomvane-count: " << failure.path << ": " << failure_text(failure.reason) << '\n';
     if (const std::uint64_t unnamed = counter.failures_not_kept(); unnamed != 0)
         std::cerr << "pomvane-count: " << unnamed << " more failed paths not named\n";
 

@@ -1,12 +1,11 @@
 #include "engine.h"
 #include "line_feeds.h"
 #include "mapped_count.h"
-#include "lib/os.h"
 
 #include <cerrno>
 
 bool engine::count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
-                        std::string& reason, bool* missed_cache)
+                        failure_reason& reason, bool* missed_cache)
 {
     input_file file;
     file_size = 0;
@@ -21,7 +20,7 @@ bool engine::count_file(const std::string& path, char* buffer, std::uint64_t& ch
 }
 
 bool engine::count_opened(input_file& file, char* const data, std::uint64_t& characters, std::uint64_t& lines,
-                          std::string& reason, bool* missed_cache)
+                          failure_reason& reason, bool* missed_cache)
 {
     file_position = 0;
     // 0 for files that do not know their size (/proc, /sys): those are read to the end.
@@ -60,7 +59,7 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
             n = unattended([&]() noexcept { return file.read(data, read_size); });
         }
         if (n < 0) {
-            reason = "read error after " + std::to_string(counted) + " bytes: " + file.error();
+            reason = failure_reason::read_failed(counted, file.error().code);
             unattended([&]() noexcept { file.close(); });
             return false; // a file that cannot be read counts as failed, with nothing of it
         }
@@ -80,8 +79,7 @@ bool engine::count_opened(input_file& file, char* const data, std::uint64_t& cha
                                                    [](auto call) { return unattended(call); });
             if (mapped.failed) {
                 // A page lost while mapped: the file was truncated, or its device failed.
-                reason = "read error after " + std::to_string(counted + mapped.bytes) + " bytes: "
-                         + lib::os::error_message(EIO);
+                reason = failure_reason::read_failed(counted + mapped.bytes, EIO);
                 unattended([&]() noexcept { file.close(); });
                 return false; // as a read error
             }

@@ -58,7 +58,7 @@ void engine::run()
         if (next.what != folder_listing::file) {
             const std::lock_guard<lib::lockable> guard(*this);
             if (next.what == folder_listing::unnamed)
-                add_step(0, &next.path, folder_listing::unnamed_reason);
+                add_step(0, &next.path, {failure_reason::name_not_unicode});
             else
                 add_step(0); // links, FIFOs, sockets, devices: passed by
             continue;
@@ -70,7 +70,7 @@ void engine::run()
 
         std::uint64_t characters = 0;
         std::uint64_t lines = 0;
-        std::string reason;
+        failure_reason reason;
         bool missed_cache = false;
         const bool opened = from_ahead ? count_opened(file, buffer[0].bytes, characters, lines, reason)
                                        : count_file(next.path, buffer[0].bytes, characters, lines, reason,
@@ -78,7 +78,7 @@ void engine::run()
         if (!ahead.active())
             ahead.first_read(missed_cache);
         const std::lock_guard<lib::lockable> guard(*this);
-        add_result(opened, from_ahead, characters, lines, next.path, std::move(reason));
+        add_result(opened, from_ahead, characters, lines, next.path, reason);
     }
 }
 
@@ -105,7 +105,7 @@ bool engine::take_next(folder_walk& walk, std::deque<path_queue::entry>& upcomin
 bool engine::enter_folder(folder_walk& walk, const std::string& path, bool given)
 {
     folder_listing listing;
-    std::string reason;
+    failure_reason reason;
     const folder_listing::outcome outcome = unattended([&]() noexcept { return listing.open(path, given, reason); });
     if (outcome == folder_listing::not_a_folder && given)
         return false;
@@ -117,7 +117,7 @@ bool engine::enter_folder(folder_walk& walk, const std::string& path, bool given
     if (outcome == folder_listing::opened && !given && listing.device() == walk.device
         && walk.walking(listing.inode())) {
         failed = true; // a bind mount of a folder above: walked, it would never end
-        reason = "file system loop";
+        reason = {failure_reason::file_system_loop};
     } else if (outcome == folder_listing::opened && (given || listing.device() == walk.device)) {
         if (given)
             walk.device = listing.device();
@@ -134,7 +134,7 @@ bool engine::enter_folder(folder_walk& walk, const std::string& path, bool given
     unattended([&]() noexcept { listing.close(); }); // closing may block like reading
     const std::lock_guard<lib::lockable> guard(*this);
     if (failed) {
-        add_step(0, &path, std::move(reason));
+        add_step(0, &path, reason);
         return true;
     }
     add_step(read.size());
@@ -161,16 +161,16 @@ std::vector<std::string> engine::files_ahead(const open_ahead& ahead, const fold
     return paths;
 }
 
-void engine::add_step(std::size_t found, const std::string* failed_path, std::string reason)
+void engine::add_step(std::size_t found, const std::string* failed_path, failure_reason reason)
 {
     ++processed;
     known += found;
     if (failed_path != nullptr)
-        add_failure(*failed_path, std::move(reason));
+        add_failure(*failed_path, reason);
 }
 
 void engine::add_result(bool opened, bool from_ahead, std::uint64_t characters, std::uint64_t lines,
-                        const std::string& path, std::string reason)
+                        const std::string& path, failure_reason reason)
 {
     files_opened_ahead += from_ahead ? 1 : 0;
     if (opened) {
@@ -178,16 +178,16 @@ void engine::add_result(bool opened, bool from_ahead, std::uint64_t characters, 
         total_characters += characters;
         ++files_counted;
     } else {
-        add_failure(path, std::move(reason));
+        add_failure(path, reason);
     }
     ++processed;
 }
 
-void engine::add_failure(const std::string& path, std::string reason)
+void engine::add_failure(const std::string& path, failure_reason reason)
 {
     ++files_failed;
     if (failed.size() < failures_kept)
-        failed.push_back({path, std::move(reason)});
+        failed.push_back({path, reason});
     else
         ++failed_not_kept;
 }

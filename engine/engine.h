@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/failure.h"
 #include "engine/folder_listing.h"
 #include "engine/folder_walk.h"
 #include "engine/input_file.h"
@@ -37,9 +38,7 @@ public:
 
     struct failure {
         std::string path; // raw bytes, as queued or as found by a walk
-        // The system's message ("No such file or directory", "Permission denied", ...) or ours:
-        // "is a folder", "not a regular file", "read error after N bytes: <message>".
-        std::string reason;
+        failure_reason reason;
     };
     // The failures kept since the last reset; those past it are only counted, so that memory
     // stays bounded whatever is dropped.
@@ -104,12 +103,12 @@ private:
                                                 const std::deque<path_queue::entry>& upcoming);
     // Under the lock: an entry processed without a count (a folder read, or skipped), with
     // the `found` entries it adds to the batch, or its failure with the reason.
-    void add_step(std::size_t found, const std::string* failed_path = nullptr, std::string reason = {});
+    void add_step(std::size_t found, const std::string* failed_path = nullptr, failure_reason reason = {});
     // Under the lock: adds the file's result to the totals, or its failure with the reason.
     void add_result(bool opened, bool from_ahead, std::uint64_t characters, std::uint64_t lines,
-                    const std::string& path, std::string reason);
+                    const std::string& path, failure_reason reason);
     // Under the lock: keeps the failure while under the bound.
-    void add_failure(const std::string& path, std::string reason);
+    void add_failure(const std::string& path, failure_reason reason);
 
     // Counts one file while the state stays running, reading through buffer (read_size
     // bytes); false, with the reason, when it cannot be opened as a regular file or a read
@@ -117,10 +116,10 @@ private:
     // missed_cache, the first read takes only what is in memory, and *missed_cache is set
     // when that was not all. Called on the worker without the lock.
     bool count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
-                    std::string& reason, bool* missed_cache = nullptr);
+                    failure_reason& reason, bool* missed_cache = nullptr);
     // The same for a file already opened (false when it could not be).
     bool count_opened(input_file& file, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
-                      std::string& reason, bool* missed_cache = nullptr);
+                      failure_reason& reason, bool* missed_cache = nullptr);
 
     // 128 KiB per read(): large enough that a read() costs little per byte, small enough to
     // stay in L2.

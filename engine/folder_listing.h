@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/failure.h"
+
 #include <cstdint>
 #include <string>
 
@@ -24,14 +26,11 @@ public:
     folder_listing& operator=(const folder_listing&) = delete;
     ~folder_listing() { close(); }
 
-    // Why a name of an unnamed entry fails.
-    static constexpr const char* unnamed_reason = "name is not valid Unicode";
-
     enum outcome { opened, not_a_folder, failed };
     // Opens path (raw bytes) for listing when it is a folder; a final symbolic link is
     // followed only with follow_link (the folder a walk was asked for). Else not_a_folder
     // (anything else, a link not followed included), or failed with the system's reason.
-    outcome open(const std::string& path, bool follow_link, std::string& reason);
+    outcome open(const std::string& path, bool follow_link, failure_reason& reason);
     // The file system the open folder is on, to tell a mount point below it; 0 where the
     // platform does not tell (Windows, whose mounted volumes are reparse points, skipped).
     std::uint64_t device() const { return on_device; }
@@ -40,7 +39,7 @@ public:
     std::uint64_t inode() const { return node; }
     // The next entry but "." and "..": 1 with its name and kind, 0 at the end, -1 on a read
     // error with the reason.
-    int next(std::string& name, kind& what, std::string& reason);
+    int next(std::string& name, kind& what, failure_reason& reason);
     void close();
 
 private:

@@ -1,6 +1,5 @@
 #include "folder_listing.h"
 
-#include "lib/os.h"
 
 #include <cerrno>
 
@@ -25,11 +24,11 @@ std::string folder_listing::path_of(const std::string& folder, const std::string
     return folder.ends_with('/') ? folder + name : folder + '/' + name;
 }
 
-folder_listing::outcome folder_listing::open(const std::string& path, bool follow_link, std::string& reason)
+folder_listing::outcome folder_listing::open(const std::string& path, bool follow_link, failure_reason& reason)
 {
     close();
     if (path.find('\0') != std::string::npos) {
-        reason = lib::os::error_message(EINVAL);
+        reason = failure_reason::system(EINVAL);
         return failed;
     }
     // O_DIRECTORY: nothing but a folder is opened, so no FIFO or device feels the open.
@@ -37,13 +36,13 @@ folder_listing::outcome folder_listing::open(const std::string& path, bool follo
     if (fd < 0) {
         if (errno == ENOTDIR || errno == ELOOP)
             return not_a_folder;
-        reason = lib::os::error_message(errno);
+        reason = failure_reason::system(errno);
         return failed;
     }
     struct stat seen;
     DIR* folder = nullptr;
     if (::fstat(fd, &seen) != 0 || (folder = ::fdopendir(fd)) == nullptr) {
-        reason = lib::os::error_message(errno);
+        reason = failure_reason::system(errno);
         ::close(fd);
         return failed;
     }
@@ -53,7 +52,7 @@ folder_listing::outcome folder_listing::open(const std::string& path, bool follo
     return opened;
 }
 
-int folder_listing::next(std::string& name, kind& what, std::string& reason)
+int folder_listing::next(std::string& name, kind& what, failure_reason& reason)
 {
     DIR* const listed = static_cast<DIR*>(native);
     for (;;) {
@@ -62,7 +61,7 @@ int folder_listing::next(std::string& name, kind& what, std::string& reason)
         if (found == nullptr) {
             if (errno == 0)
                 return 0;
-            reason = lib::os::error_message(errno);
+            reason = failure_reason::system(errno);
             return -1;
         }
         const char* const n = found->d_name;

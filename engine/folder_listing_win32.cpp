@@ -37,17 +37,17 @@ std::string folder_listing::path_of(const std::string& folder, const std::string
     return ends_with_separator(folder) ? folder + name : folder + '\\' + name;
 }
 
-folder_listing::outcome folder_listing::open(const std::string& path, bool follow_link, std::string& reason)
+folder_listing::outcome folder_listing::open(const std::string& path, bool follow_link, failure_reason& reason)
 {
     close();
     std::wstring name = lib::name_to_open(path);
     if (name.empty()) {
-        reason = lib::os::error_message(ERROR_INVALID_NAME);
+        reason = failure_reason::system(ERROR_INVALID_NAME);
         return failed;
     }
     const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        reason = lib::os::error_message(GetLastError());
+        reason = failure_reason::system(GetLastError());
         return failed;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0
@@ -60,7 +60,7 @@ folder_listing::outcome folder_listing::open(const std::string& path, bool follo
     if (state->handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) { // no entries at all: a drive's empty root
-            reason = lib::os::error_message(error);
+            reason = failure_reason::system(error);
             return failed;
         }
     }
@@ -69,7 +69,7 @@ folder_listing::outcome folder_listing::open(const std::string& path, bool follo
     return opened;
 }
 
-int folder_listing::next(std::string& name, kind& what, std::string& reason)
+int folder_listing::next(std::string& name, kind& what, failure_reason& reason)
 {
     auto* const state = static_cast<search*>(native);
     for (;;) {
@@ -80,7 +80,7 @@ int folder_listing::next(std::string& name, kind& what, std::string& reason)
                 const DWORD error = GetLastError();
                 if (error == ERROR_NO_MORE_FILES)
                     return 0;
-                reason = lib::os::error_message(error);
+                reason = failure_reason::system(error);
                 return -1;
             }
         }

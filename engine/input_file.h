@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/failure.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,9 +39,9 @@ public:
     // Opens path (raw bytes, used whole) when it names a readable regular file; false
     // otherwise, a path with an embedded NUL included. Closes what was open before.
     bool open(const std::string& path);
-    // Why the last open() or read() failed, for people: the system's message for the error,
-    // or "is a folder" or "not a regular file". Empty after a success.
-    const std::string& error() const { return failure; }
+    // Why the last open() or read() failed; none after a success. A read's failure carries
+    // the system's error alone: the caller knows how far it got.
+    const failure_reason& error() const { return failure; }
     bool is_open() const { return native != -1; }
     // The size the file had when it was opened; 0 for files that do not know theirs
     // (those under /proc and /sys), which are read until a read returns nothing.
@@ -71,5 +73,5 @@ private:
     // A POSIX descriptor or a Win32 HANDLE; -1 (INVALID_HANDLE_VALUE) when nothing is open.
     std::intptr_t native = -1;
     std::uint64_t bytes = 0;
-    std::string failure;
+    failure_reason failure;
 };

@@ -1,6 +1,5 @@
 #include "input_file.h"
 
-#include "lib/os.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -99,33 +98,33 @@ bool input_file::open(const std::string& path)
 {
     close();
     if (path.find('\0') != std::string::npos) { // a NUL would silently name another file
-        failure = lib::os::error_message(EINVAL);
+        failure = failure_reason::system(EINVAL);
         return false;
     }
     struct stat seen;
     if (::stat(path.c_str(), &seen) != 0) {
-        failure = lib::os::error_message(errno);
+        failure = failure_reason::system(errno);
         return false;
     }
     if (!S_ISREG(seen.st_mode)) {
-        failure = S_ISDIR(seen.st_mode) ? "is a folder" : "not a regular file";
+        failure = {S_ISDIR(seen.st_mode) ? failure_reason::is_a_folder : failure_reason::not_a_regular_file};
         return false;
     }
     // Non-blocking only for the open itself: a path swapped for a FIFO since the stat must
     // not leave us waiting for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        failure = lib::os::error_message(errno);
+        failure = failure_reason::system(errno);
         return false;
     }
     struct stat opened;
     if (::fstat(fd, &opened) != 0) {
-        failure = lib::os::error_message(errno);
+        failure = failure_reason::system(errno);
         ::close(fd);
         return false;
     }
     if (!S_ISREG(opened.st_mode) || opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino) {
-        failure = "not a regular file"; // swapped since it was looked at
+        failure = {failure_reason::not_a_regular_file}; // swapped since it was looked at
         ::close(fd);
         return false;
     }
@@ -144,7 +143,7 @@ std::int64_t input_file::read(char* buffer, std::size_t size)
         n = retried(fd, plain_read, buffer, size);
     }
     if (n < 0) {
-        failure = lib::os::error_message(errno);
+        failure = failure_reason::system(errno);
         return -1;
     }
     return n;
@@ -160,7 +159,7 @@ std::int64_t input_file::read_cached(char* buffer, std::size_t size)
     // A file system without non-blocking reads, or a kernel older than 4.14.
     if (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)
         return read(buffer, size);
-    failure = lib::os::error_message(errno);
+    failure = failure_reason::system(errno);
     return -1;
 }
 
@@ -203,5 +202,5 @@ void input_file::close()
         ::close(static_cast<int>(native));
     native = -1;
     bytes = 0;
-    failure.clear();
+    failure = {};
 }

@@ -13,17 +13,18 @@ bool input_file::open(const std::string& path)
     close();
     const std::wstring name = lib::name_to_open(path);
     if (name.empty()) {
-        failure = lib::os::error_message(ERROR_INVALID_NAME);
+        failure = failure_reason::system(ERROR_INVALID_NAME);
         return false;
     }
     // Look first: a folder or a missing file is refused without opening anything.
     WIN32_FILE_ATTRIBUTE_DATA seen;
     if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &seen)) {
-        failure = lib::os::error_message(GetLastError());
+        failure = failure_reason::system(GetLastError());
         return false;
     }
     if ((seen.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
-        failure = (seen.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "is a folder" : "not a regular file";
+        failure = {(seen.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? failure_reason::is_a_folder
+                                                                          : failure_reason::not_a_regular_file};
         return false;
     }
     // Shared for reading, writing and deleting: a file open in an editor, or being written,
@@ -33,7 +34,7 @@ bool input_file::open(const std::string& path)
                               nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        failure = lib::os::error_message(GetLastError());
+        failure = failure_reason::system(GetLastError());
         return false;
     }
     // Then check what was opened: a file on a disk, not a folder, with a size. (Win32 gives
@@ -43,7 +44,7 @@ bool input_file::open(const std::string& path)
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &opened)
         || (opened.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0
         || !GetFileSizeEx(file, &size) || size.QuadPart < 0) {
-        failure = "not a regular file";
+        failure = {failure_reason::not_a_regular_file};
         CloseHandle(file);
         return false;
     }
@@ -61,7 +62,7 @@ std::int64_t input_file::read(char* buffer, std::size_t size)
         const DWORD error = GetLastError();
         if (error == ERROR_HANDLE_EOF)
             return 0;
-        failure = lib::os::error_message(error);
+        failure = failure_reason::system(error);
         return -1;
     }
     return got;
@@ -82,5 +83,5 @@ void input_file::close()
         CloseHandle(reinterpret_cast<HANDLE>(native));
     native = -1;
     bytes = 0;
-    failure.clear();
+    failure = {};
 }

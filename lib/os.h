@@ -55,4 +55,8 @@ std::size_t open_files_limit() noexcept;
 // in UTF-8, without a final full stop: "No such file or directory". Safe from any thread.
 std::string error_message(unsigned long error);
 
+// Whether the error number says that the path names nothing (ENOENT; on Windows, file or
+// path not found).
+bool is_missing(unsigned long error) noexcept;
+
 } // namespace lib::os

@@ -1,6 +1,7 @@
 #include "os.h"
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -173,6 +174,11 @@ std::string error_message(unsigned long error)
     // the message, in text or in static storage.
     char text[256];
     return ::strerror_r(static_cast<int>(error), text, sizeof text);
+}
+
+bool is_missing(unsigned long error) noexcept
+{
+    return error == ENOENT;
 }
 
 } // namespace lib::os

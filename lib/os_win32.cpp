@@ -116,4 +116,9 @@ std::string error_message(unsigned long error)
     return utf8.empty() ? "error " + std::to_string(error) : utf8;
 }
 
+bool is_missing(unsigned long error) noexcept
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 } // namespace lib::os

@@ -4,6 +4,7 @@
 // anything twice.
 
 #include "engine/engine.h"
+#include "present/failure_text.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,7 +33,7 @@ public:
         bool opened;
         std::uint64_t characters;
         std::uint64_t lines;
-        std::string reason; // why it failed
+        std::string reason; // why it failed, in words
     };
     // count_file on the calling thread, as the worker runs it; with as_running false, as
     // after a stop. The engine must have no worker.
@@ -42,7 +43,9 @@ public:
         if (!buffer)
             buffer = engine::read_buffer();
         result r{false, ~0ull, ~0ull, {}};
-        r.opened = counter.count_file(path, buffer[0].bytes, r.characters, r.lines, r.reason);
+        failure_reason reason;
+        r.opened = counter.count_file(path, buffer[0].bytes, r.characters, r.lines, reason);
+        r.reason = failure_text(reason);
         counter.state = engine::finished;
         return r;
     }

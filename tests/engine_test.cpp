@@ -512,9 +512,9 @@ TEST(Engine, FailuresAreNamedBoundedAndForgottenOnReset)
     const std::vector<engine::failure> kept = counter.failures();
     ASSERT_EQ(kept.size(), engine::failures_kept);
     EXPECT_EQ(kept.front().path, batch.front());
-    EXPECT_EQ(kept.front().reason, "is a folder");
+    EXPECT_EQ(kept.front().reason.what, failure_reason::is_a_folder);
 #ifndef _WIN32 // the system's own words; Windows words them its way
-    EXPECT_EQ(kept[1].reason, "No such file or directory");
+    EXPECT_EQ(kept[1].reason.what, failure_reason::missing);
 #endif
     EXPECT_EQ(kept.back().path, dir.path("missing"));
     EXPECT_EQ(counter.failures_not_kept(), 2u);

@@ -1,4 +1,4 @@
-#include "engine/totals_text.h"
+#include "present/totals_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,8 @@
 #include "failedfilesdlg.h"
 
 #include "engine/engine.h"
+#include "lib/os.h"
+#include "present/failure_text.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -23,18 +25,20 @@ QString escapedByte(unsigned char byte)
     return QString::asprintf("\\x%02X", byte);
 }
 
-// The engine words a few reasons of its own, in English; they are shown in the person's
-// language. The system's messages come in the language the C library has for them, and a
-// reason the catalogue does not know stays as the engine gave it.
-[[maybe_unused]] constexpr const char *engineReasons[] = {
+// Our own words for each kind of failure, in the person's language; the system's messages
+// come in the language the C library has for them.
+[[maybe_unused]] constexpr const char *failureWords[] = {
     QT_TRANSLATE_NOOP("CFailedFilesDlg", "is a folder"),
     QT_TRANSLATE_NOOP("CFailedFilesDlg", "not a regular file"),
     QT_TRANSLATE_NOOP("CFailedFilesDlg", "file system loop"),
 };
 
-QString reasonText(const std::string &reason)
+QString reasonText(const failure_reason &reason)
 {
-    return QCoreApplication::translate("CFailedFilesDlg", reason.c_str());
+    QString text = QCoreApplication::translate("CFailedFilesDlg", failure_words(reason.what));
+    // Filled by hand: QString::arg() warns of a mark that a kind's words do not have.
+    text.replace(QLatin1String("%1"), QString::number(reason.bytes));
+    return text.replace(QLatin1String("%2"), QString::fromStdString(lib::os::error_message(reason.code)));
 }
 
 } // namespace

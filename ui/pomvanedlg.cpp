@@ -7,7 +7,7 @@
 #include "resource.h"
 #include "urilist.h"
 
-#include "engine/totals_text.h"
+#include "present/totals_text.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,6 +5,7 @@
 #include "resource.h"
 
 #include "engine/engine.h"
+#include "present/failure_text.h"
 #include "lib/paths.h"
 
 #include <cstdio>
@@ -109,7 +110,7 @@ void refresh_failed_files(failed_files& list)
     if (!failures.empty()) {
         std::wstring lines;
         for (const engine::failure& failure : failures)
-            lines += shown_path(failure.path) + L": " + lib::to_utf16(failure.reason) + L"\r\n";
+            lines += shown_path(failure.path) + L": " + lib::to_utf16(failure_text(failure.reason)) + L"\r\n";
         HWND field = GetDlgItem(list.window, IDC_FAILED_LIST);
         const int end = GetWindowTextLengthW(field);
         SendMessageW(field, EM_SETSEL, end, end);

@@ -14,7 +14,7 @@
 #include "system_menu.h"
 
 #include "engine/engine.h"
-#include "engine/totals_text.h"
+#include "present/totals_text.h"
 #include "lib/paths.h"
 
 #include <commctrl.h>
