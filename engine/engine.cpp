@@ -255,7 +255,7 @@ void engine::reset()
     const bool ended = stop_within(grace);
     // The worker has ended or been let go: nothing but this thread writes the fields now.
     const std::lock_guard<lib::lockable> guard(*this);
-    workers_let_go += ended ? 0 : 1;
+    workers_abandoned += ended ? 0 : 1;
     file_size = 0;
     file_position = 0;
     total_characters = 0;

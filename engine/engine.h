@@ -155,7 +155,7 @@ private:
 
     // Seen only by the tests and benchmarks, through engine_probe.
     friend class engine_probe;
-    std::uint64_t workers_let_go = 0; // by reset(): blocked where no stop reached them
+    std::uint64_t workers_abandoned = 0; // by reset(): blocked where no stop reached them
     std::uint64_t files_opened_ahead = 0; // counted (or failed) from a descriptor opened ahead
     bool prefetch_from_the_start = false; // open ahead before any cache miss
 };

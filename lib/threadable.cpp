@@ -4,7 +4,7 @@
 
 namespace lib {
 
-thread_local threadable::charge* threadable::own_charge = nullptr;
+thread_local threadable::control_block* threadable::own_control = nullptr;
 thread_local std::unique_lock<std::mutex>* threadable::own_hold = nullptr;
 
 threadable::~threadable()
@@ -23,8 +23,8 @@ void threadable::start()
     std::uint32_t id = 0;
     if (last_worker.is_valid())
         last_worker.wait(); // the last worker's tail: it no longer takes the lock
-    auto* record = new launch{this, std::make_shared<charge>()};
-    worker_charge = record->held;
+    auto* record = new launch{this, std::make_shared<control_block>()};
+    worker_control = record->held;
     thread_handle.attach(os::create_suspended_thread(&thread_entry, record, &id));
     if (thread_handle.is_valid()) {
         thread_id = id;
@@ -38,7 +38,7 @@ void threadable::start()
         thread_id = 0;
     }
     delete record;
-    worker_charge.reset();
+    worker_control.reset();
     state = start_failed;
 }
 
@@ -85,30 +85,30 @@ void threadable::stop(bool wait_for_end)
 bool threadable::stop_within(std::chrono::milliseconds grace)
 {
     const auto deadline = std::chrono::steady_clock::now() + grace;
-    std::shared_ptr<charge> worker;
+    std::shared_ptr<control_block> worker;
     {
         std::lock_guard guard(*this);
-        worker = worker_charge;
+        worker = worker_control;
     }
     stop(false);
     if (!worker)
         return true;
-    // The worker holds its charge except inside unattended() calls, and gives it up while
-    // it waits for the lock of nothing but its charge: taking it here waits at most for
+    // The worker holds its control block except inside unattended() calls, and gives it up while
+    // it waits for the lock of nothing but its control block: taking it here waits at most for
     // the work between two such calls.
     std::unique_lock hold(worker->mutex);
     if (worker->changed.wait_until(hold, deadline, [&] { return worker->ended; }))
         return true;
-    worker->let_go = true;
+    worker->detached = true;
     worker->ended = true;
     hold.unlock();
     std::lock_guard guard(*this);
-    if (worker_charge == worker) {
+    if (worker_control == worker) {
         thread_handle.close();
         last_worker.close();
         thread_id = 0;
         state = finished;
-        worker_charge.reset();
+        worker_control.reset();
     }
     return false;
 }
@@ -131,19 +131,19 @@ void threadable::cancel_self()
         throw cancellation{};
 }
 
-void threadable::release_charge() noexcept
+void threadable::release_object() noexcept
 {
     if (own_hold != nullptr)
         own_hold->unlock();
 }
 
-void threadable::take_charge()
+void threadable::reacquire_object()
 {
     if (own_hold == nullptr)
         return;
     own_hold->lock();
-    if (own_charge->let_go)
-        throw let_go{};
+    if (own_control->detached)
+        throw abandoned{};
 }
 
 // The forced unwinding of a cancelled thread is caught by reference to a type with no
@@ -151,14 +151,14 @@ void threadable::take_charge()
 __attribute__((no_sanitize("null"))) void threadable::thread_entry(void* argument)
 {
     const std::unique_ptr<launch> record(static_cast<launch*>(argument));
-    charge& mine = *record->held;
+    control_block& mine = *record->held;
     std::unique_lock hold(mine.mutex);
-    if (mine.let_go)
+    if (mine.detached)
         return; // let go before it began
-    own_charge = &mine;
+    own_control = &mine;
     own_hold = &hold;
     struct forget {
-        ~forget() { own_charge = nullptr, own_hold = nullptr; }
+        ~forget() { own_control = nullptr, own_hold = nullptr; }
     } forgotten;
     threadable* const self = record->object;
     const auto ended = [&] {
@@ -168,7 +168,7 @@ __attribute__((no_sanitize("null"))) void threadable::thread_entry(void* argumen
     try {
         self->run();
     } catch (const cancellation&) {
-    } catch (const let_go&) {
+    } catch (const abandoned&) {
         return; // the object may be gone: touch nothing of it
     } catch (abi::__forced_unwind&) {
         // A forced stop: unwind without touching the object; the stopper finishes.

@@ -69,20 +69,20 @@ protected:
 
     // On the worker: runs call(), which must not throw, without the worker's hold on the
     // object, so that stop_within() may let the worker go meanwhile. If it did, throws
-    // let_go, which unwinds the body to its end without touching the object: the body must
+    // abandoned, which unwinds the body to its end without touching the object: the body must
     // not touch the object in destructors it passes through. Elsewhere just runs call().
-    struct let_go {};
+    struct abandoned {};
     template <typename Call>
     static auto unattended(Call call)
     {
         static_assert(std::is_nothrow_invocable_v<Call>);
-        release_charge();
+        release_object();
         if constexpr (std::is_void_v<std::invoke_result_t<Call>>) {
             call();
-            take_charge();
+            reacquire_object();
         } else {
             auto result = call();
-            take_charge();
+            reacquire_object();
             return result;
         }
     }
@@ -97,24 +97,24 @@ protected:
 private:
     // Shared by one worker and the object while that worker is in charge. The worker holds
     // `mutex` whenever it may touch the object, which is all the time but in unattended()
-    // calls; whoever sets `let_go` or `ended` holds it too.
-    struct charge {
+    // calls; whoever sets `detached` or `ended` holds it too.
+    struct control_block {
         std::mutex mutex;
         std::condition_variable changed;
         bool ended = false; // the worker will touch the object no more
-        bool let_go = false;
+        bool detached = false;
     };
     struct launch {
         threadable* object;
-        std::shared_ptr<charge> held;
+        std::shared_ptr<control_block> held;
     };
-    static void release_charge() noexcept;
-    static void take_charge();
-    // On a worker thread, its own charge and its hold on it; null elsewhere.
-    static thread_local charge* own_charge;
+    static void release_object() noexcept;
+    static void reacquire_object();
+    // On a worker thread, its own control block and its hold on it; null elsewhere.
+    static thread_local control_block* own_control;
     static thread_local std::unique_lock<std::mutex>* own_hold;
 
-    std::shared_ptr<charge> worker_charge; // of the last worker started; under the lock
+    std::shared_ptr<control_block> worker_control; // of the last worker started; under the lock
     // Of the last worker started, until it was let go; waited for by the destructor and by
     // the next start(), so that no worker outlives the object. Under the lock.
     handle last_worker;

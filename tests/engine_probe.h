@@ -18,7 +18,7 @@ public:
     // Before the first file is added: open files ahead from the first, not only after cache misses.
     void open_ahead_at_once() { counter.prefetch_from_the_start = true; }
 
-    std::uint64_t workers_let_go() { return under_lock(counter.workers_let_go); }
+    std::uint64_t workers_abandoned() { return under_lock(counter.workers_abandoned); }
     std::uint64_t files_opened_ahead() { return under_lock(counter.files_opened_ahead); }
     std::uint64_t file_size() const { return counter.file_size; }
     std::uint64_t file_position() const { return counter.file_position.load(std::memory_order_relaxed); }

@@ -86,7 +86,7 @@ TEST_F(StalledReads, ResetReturnsAndTheNextBatchCountsExactlyWhileTheOldReadIsHe
     EXPECT_EQ(counter.pending(), 2u); // the file in hand is still pending
     ASSERT_TRUE(returns_while_stalled([&] { counter.reset(); }));
     EXPECT_EQ(counter.pending(), 0u);
-    EXPECT_EQ(probe.workers_let_go(), 1u);
+    EXPECT_EQ(probe.workers_abandoned(), 1u);
     EXPECT_FALSE(counter.is_running());
     EXPECT_EQ(counter.totals().files_counted, 0u);
 
@@ -113,7 +113,7 @@ TEST_F(StalledReads, AWalkHeldInAFolderListingIsLetGoAsAReadIs)
     counter.add_files(batch, true);
     ASSERT_TRUE(fs->wait_until_holding(30s));
     ASSERT_TRUE(returns_while_stalled([&] { counter.reset(); }));
-    EXPECT_EQ(probe.workers_let_go(), 1u);
+    EXPECT_EQ(probe.workers_abandoned(), 1u);
     fs->release();
     EXPECT_TRUE(left_behind_worker_ends());
     EXPECT_EQ(totals_of(counter), (totals{0, 0, 0, 0})); // the answered listing changed nothing
@@ -172,11 +172,11 @@ TEST_F(StalledReads, ASlowButAnsweringFileIsStillWaitedFor)
     engine_probe probe(counter);
     bool waited = false;
     for (int attempt = 0; attempt < 5 && !waited; ++attempt) {
-        const std::uint64_t let_go_before = probe.workers_let_go();
+        const std::uint64_t abandoned_before = probe.workers_abandoned();
         counter.add_file(fs->path("slow"));
         ASSERT_TRUE(eventually([&] { return counter.file_percent() > 0; }));
         counter.reset();
-        waited = probe.workers_let_go() == let_go_before; // it saw the stop after its read and ended
+        waited = probe.workers_abandoned() == abandoned_before; // it saw the stop after its read and ended
         EXPECT_TRUE(left_behind_worker_ends());
         EXPECT_EQ(totals_of(counter), (totals{0, 0, 0, 0}));
     }

@@ -562,13 +562,13 @@ TEST(Engine, WalksFoldersInNameOrderOpensAheadAndResetStopsAWalkAtOnce)
     // machine can stretch one open or read past it now and then, so one try in five must be.
     bool waited = false;
     for (int attempt = 0; attempt < 5 && !waited; ++attempt) {
-        const std::uint64_t let_go_before = probe.workers_let_go();
+        const std::uint64_t abandoned_before = probe.workers_abandoned();
         counter.reset();
         counter.add_files(tree, true);
         ASSERT_TRUE(eventually([&] { return counter.totals().files_counted > 0; }));
         ASSERT_TRUE(counter.is_running());
         counter.reset();
-        waited = probe.workers_let_go() == let_go_before;
+        waited = probe.workers_abandoned() == abandoned_before;
         expect_cleared(counter);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         EXPECT_EQ(totals_of(counter), (totals{0, 0, 0, 0})); // and counted nothing after
