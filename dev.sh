@@ -3,7 +3,7 @@
 # benchmarks, on Debian 12. Installs the Debian packages it needs when they are missing.
 #   ./dev.sh run      build the window, then start it
 #   ./dev.sh test     build everything, then run every test under CTest
-#   ./dev.sh bench    build, then time pomvane-count against wc and dd
+#   ./dev.sh bench    build, then time pomvane-count against plain floors, dd and rg
 #   ./dev.sh deps [windows] [arm64]
 #                     install only the packages: those of the commands above, and those of
 #                     the Windows cross-build and its checks under wine, or of the ARM64 one
@@ -12,7 +12,7 @@ cd "$(dirname "$0")"
 
 packages=(
     cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools qt6-translations-l10n fonts-dejavu-core
-    googletest libbenchmark-dev
+    googletest libbenchmark-dev ripgrep
     xvfb xauth xdotool xclip x11-utils desktop-file-utils appstream dpkg-dev file time
     mutter xwayland dbus qt6-wayland
     scdoc lintian
