@@ -324,10 +324,17 @@ const ignore_rules::pattern* ignore_rules::last_match(std::size_t begin, std::si
             continue;
         const std::string_view text(texts.data() + rule.at, rule.length);
         if (rule.flags & name_only) {
-            if (rule.literal == rule.length ? name == text
-                : rule.flags & ends_with    ? name.ends_with(text.substr(1))
-                                            : wild_match(text, name, false))
+            // Most names differ from a literal or a "*.ext" in their last byte: no call to compare.
+            if (rule.literal == rule.length) {
+                if (name.size() == text.size() && name.back() == text.back() && name == text)
+                    return &rule;
+            } else if (rule.flags & ends_with) {
+                if (text.size() == 1 // "*"
+                    || (name.size() >= text.size() - 1 && name.back() == text.back() && name.ends_with(text.substr(1))))
+                    return &rule;
+            } else if (wild_match(text, name, false)) {
                 return &rule;
+            }
             continue;
         }
         // A path pattern: matched against the path from the folder of its file.
@@ -346,7 +353,7 @@ bool ignore_rules::ignored(std::string_view name, bool is_folder)
 {
     if (name == ".git")
         return true;
-    if (levels.empty())
+    if (levels.empty() || name.empty())
         return false;
     const level& top = levels.back();
     const pattern* found = nullptr;
