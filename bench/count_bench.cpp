@@ -6,8 +6,12 @@
 //   line_feeds     1 GiB of counting in a 128 KiB buffer: a kernel call per 1 KiB block, as the
 //                  worker did, against the fused loop that checks the state and stores the
 //                  position every 1 KiB itself (milliseconds per GiB)
+//   ignore_rules_entry   judging one entry by name against a project's ignore rules, a
+//                  .gitignore in each of five folders (entries per second)
+//   ignore_rules_folder  entering and leaving a folder with a three-line .gitignore
 
 #include "engine/engine.h"
+#include "engine/ignore_rules.h"
 #include "engine/line_feeds.h"
 #include "tests/engine_probe.h"
 
@@ -172,6 +176,60 @@ void line_feeds(benchmark::State& run, bool fused)
 }
 BENCHMARK_CAPTURE(line_feeds, per_block, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(line_feeds, fused, true)->Unit(benchmark::kMillisecond);
+
+// The rules four folders below the root of a work tree as a C++, Python or web project has
+// them: the root's .gitignore of 30 lines, one of three lines in each folder below, a few
+// global lines.
+constexpr const char* folder_gitignore = "*.gen.cpp\n/generated/\n!keep.gen.cpp\n";
+
+ignore_rules project_rules()
+{
+    ignore_rules rules("*~\n.*.swp\n.DS_Store\n*.orig\n.idea/\n");
+    rules.enter_work_tree("",
+                          "# build output\nbuild/\n/dist/\n*.o\n*.a\n*.so\n*.obj\n*.exe\n*.pyc\n__pycache__/\n"
+                          "node_modules/\n.cache/\n*.log\n!keep.log\n*.tmp\n/coverage/\nCMakeCache.txt\n"
+                          "CMakeFiles/\ncompile_commands.json\ndocs/_build/\n**/tmp/\n*.egg-info/\n.env\n.venv/\n"
+                          "target/\nout/\n*.class\nThumbs.db\n[Dd]ebug/\n*.py[cod]\n",
+                          "", "/local-notes\n");
+    for (const char* folder : {"src", "engine", "parts", "widgets"})
+        rules.enter(folder, folder_gitignore, "");
+    return rules;
+}
+
+// Source files, headers, objects and a few others, as a folder of a project lists them.
+std::vector<std::string> entry_names()
+{
+    static const char* const endings[] = {".cpp", ".h", ".o", ".py", ".md", ".gen.cpp", ".txt", ".log"};
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < 1000; ++i)
+        names.push_back("widget_" + std::to_string(i) + endings[i % std::size(endings)]);
+    return names;
+}
+
+void ignore_rules_entry(benchmark::State& run)
+{
+    ignore_rules rules = project_rules();
+    const std::vector<std::string> names = entry_names();
+    std::int64_t skipped = 0;
+    for (auto _ : run)
+        for (const std::string& name : names)
+            skipped += rules.ignored(name, false) ? 1 : 0;
+    if (skipped != run.iterations() * 375) // .o, .gen.cpp and .log of every eight
+        run.SkipWithError("the rules judged the names wrongly");
+    run.SetItemsProcessed(run.iterations() * static_cast<std::int64_t>(names.size()));
+}
+BENCHMARK(ignore_rules_entry);
+
+void ignore_rules_folder(benchmark::State& run)
+{
+    ignore_rules rules = project_rules();
+    for (auto _ : run) {
+        rules.enter("sub", folder_gitignore, "");
+        rules.leave();
+    }
+    run.SetItemsProcessed(static_cast<std::int64_t>(run.iterations()));
+}
+BENCHMARK(ignore_rules_folder);
 
 } // namespace
 
