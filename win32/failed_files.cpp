@@ -90,6 +90,9 @@ void show_failed_files(HWND owner, failed_files& list)
         list.window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_FAILED_FILES), owner, failed_files_procedure, 0);
         if (!list.window)
             return;
+        // The main window's icons in its caption and in Alt+Tab, rather than the system's.
+        for (const WPARAM size : {ICON_BIG, ICON_SMALL})
+            SendMessageW(list.window, WM_SETICON, size, SendMessageW(owner, WM_GETICON, size, 0));
         // Below the main window rather than over it, so that the totals stay in view.
         RECT below;
         GetWindowRect(owner, &below);

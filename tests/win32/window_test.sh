@@ -4,10 +4,10 @@
 # window, and one that finds the window stopped gives up within seconds; files dragged from
 # another program (a non-ASCII name, CRLF lines, a folder) are counted; the three fields are
 # read back through the clipboard; Ctrl+Shift+C copies the totals; a double-click on the
-# files field lists the failed one; Reset zeroes them; Count Files in Folders is remembered;
-# Ctrl+V adds files (and a folder's file) another Windows program put on the clipboard;
-# Ctrl+O's chooser adds the names typed into it; About opens from the system menu and
-# closes; Escape ends the process with status 0.
+# files field lists the failed one, under Pomvane's icon; Reset zeroes them; Count Files in
+# Folders is remembered; Ctrl+V adds files (and a folder's file) another Windows program put
+# on the clipboard; Ctrl+O's chooser adds the names typed into it; About opens from the
+# system menu and closes; Escape ends the process with status 0.
 #   window_test.sh POMVANE.EXE HELPER CLIPBOARD.EXE
 # HELPER is the pomvane-screenshot-helper of a Linux build, the X drag source; CLIPBOARD.EXE
 # the pomvane-clipboard-helper.exe of the Windows build.
@@ -144,6 +144,8 @@ click_item "$window" 66 8 100 12 --repeat 2 --delay 80
 failed_list=
 eventually 100 eval 'failed_list=$(window_named "Failed Files"); [ -n "$failed_list" ]' \
     || fail "a double-click on the files field did not list the failed files"
+icon() { xprop -id "$1" _NET_WM_ICON | md5sum; }
+[ "$(icon "$failed_list")" = "$(icon "$window")" ] || fail "the failed files list does not show Pomvane's icon"
 printf unread | xclip -selection clipboard -i >/dev/null 2>&1
 xdotool windowfocus --sync "$failed_list" key alt+c
 eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
