@@ -71,6 +71,15 @@ void centre_window(HWND window)
     move_to(window, inside(rect, area));
 }
 
+void put_below(HWND window, HWND owner)
+{
+    RECT rect, above;
+    GetWindowRect(window, &rect);
+    GetWindowRect(owner, &above);
+    OffsetRect(&rect, above.left - rect.left, above.bottom + 1 - rect.top);
+    move_to(window, inside(rect, work_area_of(MonitorFromRect(&above, MONITOR_DEFAULTTONEAREST))));
+}
+
 void restore_window_place(HWND window)
 {
     std::optional<POINT> place = window_place_setting(monitor_layout());

@@ -6,6 +6,10 @@
 // without one on its screen's work area, and never beyond the work area's edges.
 void centre_window(HWND window);
 
+// Puts window below owner rather than over it, so that owner stays in view, and moves it up
+// where the work area ends sooner.
+void put_below(HWND window, HWND owner);
+
 // Puts the main window, not yet shown, where it was last closed with the same monitors
 // attached; with monitors never seen before, where it was last closed at all. Either way
 // wholly on the work area of the monitor it is mostly on (the nearest when it is on none, as

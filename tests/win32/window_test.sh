@@ -148,6 +148,9 @@ eventually 100 eval 'failed_list=$(window_named "Failed Files"); [ -n "$failed_l
     || fail "a double-click on the files field did not list the failed files"
 icon() { xprop -id "$1" _NET_WM_ICON | md5sum; }
 [ "$(icon "$failed_list")" = "$(icon "$window")" ] || fail "the failed files list does not show Pomvane's icon"
+eval "$(xdotool getwindowgeometry --shell "$failed_list")"
+[ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 640 ] && [ $((Y + HEIGHT)) -le 480 ] \
+    || fail "the failed files list is not wholly on the screen: ${X},${Y} (${WIDTH}x${HEIGHT})"
 printf unread | xclip -selection clipboard -i >/dev/null 2>&1
 xdotool windowfocus --sync "$failed_list" key alt+c
 eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
