@@ -29,6 +29,12 @@ std::string help_text()
            "A line ends at each LF; a last line without one counts too. A path that is not a\n"
            "readable regular file counts as failed, and is named on standard error with the\n"
            "reason: pomvane-count: PATH: REASON\n"
+#ifdef _WIN32
+           // cmd.exe leaves wildcards to the program (wildcards_win32.cpp).
+           "The wildcards * and ? in the last part of each PATH are expanded: the names they\n"
+           "match are counted, sorted; a PATH that matches none is taken as a name. Paths in\n"
+           "a list are taken as given.\n"
+#endif
            "\n"
            "Options:\n"
            "  -                    Read NUL-separated paths from standard input.\n"

@@ -105,6 +105,13 @@ int main(int argc, char *argv[])
     displayMessagesFrom = heldMessages.size();
     QApplication app(qtArgc, qtArgv);
     releaseHeldMessages();
+    // Chosen by the person, native Wayland cannot keep the window above the others: say so
+    // once, and how XWayland keeps it there.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))
+        && !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        std::fprintf(stderr, "pomvane: with QT_QPA_PLATFORM=%s the window cannot stay on top on Wayland; "
+                     "leave QT_QPA_PLATFORM unset to open it through XWayland, which keeps it on top\n",
+                     qgetenv("QT_QPA_PLATFORM").constData());
     installTranslations(&app, translationsFolder());
 
     if (!commandLine.newWindow()) {

@@ -2,6 +2,7 @@
 
 #include "clipboard.h"
 #include "field_text.h"
+#include "placement.h"
 #include "resource.h"
 
 #include "engine/engine.h"
@@ -91,11 +92,11 @@ void show_failed_files(HWND owner, failed_files& list)
         list.window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_FAILED_FILES), owner, failed_files_procedure, 0);
         if (!list.window)
             return;
-        // Below the main window rather than over it, so that the totals stay in view.
-        RECT below;
-        GetWindowRect(owner, &below);
-        SetWindowPos(list.window, nullptr, below.left, below.bottom + 1, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        // The main window's icons in its caption and in Alt+Tab, rather than the system's.
+        for (const WPARAM size : {ICON_BIG, ICON_SMALL})
+            SendMessageW(list.window, WM_SETICON, size, SendMessageW(owner, WM_GETICON, size, 0));
+        // So that the totals stay in view, and the list's buttons on the screen.
+        put_below(list.window, owner);
     }
     ShowWindow(list.window, SW_SHOW);
     refresh_failed_files(list);

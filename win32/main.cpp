@@ -47,7 +47,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
             return 0;
         case hand_over_result::failed:
             lock->release();
-            return tell(L"The Pomvane window already open did not take the files.", MB_ICONERROR, 1);
+            return tell(L"The Pomvane window already open did not take the files: it is busy or has stopped "
+                        L"answering.\n\nTo count them in a window of their own, start Pomvane with --new-window.",
+                        MB_ICONERROR, 1);
         case hand_over_result::no_window:
             break;
         }

@@ -33,6 +33,10 @@ struct main_dialog {
     // Count Files in Folders, as remembered.
     bool walk_folders = walk_folders_setting();
     failed_files failed{nullptr, &counter};
+    // A window of its own (--new-window), put beside the one already open.
+    bool beside_others = false;
+    // Where the window is while not minimised, remembered on closing.
+    RECT place{};
 };
 
 // Every way in queues its files here, as one batch; walk_given is the command line's -r.
@@ -81,6 +85,16 @@ LRESULT CALLBACK files_field_procedure(HWND field, UINT message, WPARAM wparam, 
     return CallWindowProcW(edit_procedure, field, message, wparam, lparam);
 }
 
+// The main window nearest the top on this desktop, other than window, that is in view.
+HWND other_main_window(HWND window)
+{
+    HWND other = nullptr;
+    while ((other = FindWindowExW(nullptr, other, L"" MAIN_WINDOW_CLASS, nullptr)))
+        if (other != window && IsWindowVisible(other) && !IsIconic(other))
+            return other;
+    return nullptr;
+}
+
 BOOL initialise(HWND window, main_dialog& dialog)
 {
     edit_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
@@ -89,7 +103,11 @@ BOOL initialise(HWND window, main_dialog& dialog)
     append_system_menu_entries(window);
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(dialog.icon));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dialog.small_icon));
-    centre_window(window);
+    if (HWND other = dialog.beside_others ? other_main_window(window) : nullptr)
+        cascade_window(window, other);
+    else
+        restore_window_place(window);
+    GetWindowRect(window, &dialog.place);
     SetFocus(GetDlgItem(window, IDC_LINES));
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
     SetTimer(window, REFRESH_TIMER_ID, REFRESH_PERIOD_MS, nullptr);
@@ -180,6 +198,15 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         // Whatever the timer's id.
         refresh(window, *dialog);
         return TRUE;
+    case WM_MOVE:
+        if (!IsIconic(window))
+            GetWindowRect(window, &dialog->place);
+        return FALSE;
+    case WM_ENDSESSION:
+        // Logging off ends the program without closing the window.
+        if (wparam)
+            save_window_place(dialog->place);
+        return FALSE;
     case WM_DROPFILES:
         drop(*dialog, reinterpret_cast<HDROP>(wparam));
         return TRUE;
@@ -220,6 +247,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         }
         return FALSE;
     case WM_DESTROY:
+        save_window_place(dialog->place);
         stop_serving(window);
         KillTimer(window, REFRESH_TIMER_ID);
         PostQuitMessage(0);
@@ -249,6 +277,7 @@ bool run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths, 
         return false;
 
     main_dialog dialog;
+    dialog.beside_others = !serving;
     dialog.icon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     // The icon's own 16-pixel image for the caption, rather than the 32-pixel one shrunk.
     dialog.small_icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,

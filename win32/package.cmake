@@ -1,6 +1,6 @@
 # The Windows package: `cpack` in the build directory makes pomvane-VERSION-win64.zip with both
 # programs, the licence and a short read-me, and, where makensis is found (Debian's nsis),
-# the installer pomvane-VERSION-win64.exe with the same files and a Start menu entry.
+# the 64-bit installer pomvane-VERSION-win64.exe with the same files and a Start menu entry.
 install(TARGETS pomvane pomvane-count RUNTIME DESTINATION . COMPONENT pomvane)
 # Both texts with CRLF line ends, which every Windows editor shows as lines. The read-me
 # names the version, from the project's.
@@ -11,11 +11,12 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt ${CMAKE_CURRENT_BINARY_DIR
 
 set(CPACK_PACKAGE_FILE_NAME pomvane-${POMVANE_RELEASE}-win64)
 
+# The installer's script is win32/NSIS.template.in, found on the module path before CMake's
+# own: 64-bit, with its own branding, an uninstall entry under the name Pomvane, and a Start
+# menu shortcut to pomvane.exe (CPACK_NSIS_INSTALLED_ICON_NAME) at the top of the folder.
+list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Pomvane)
-set(CPACK_PACKAGE_EXECUTABLES pomvane Pomvane)
-# The programs are at the top of the installation, not in bin\ where CPack's shortcut would
-# look for them.
-set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Pomvane)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_DISPLAY_NAME Pomvane)
 set(CPACK_NSIS_PACKAGE_NAME Pomvane)

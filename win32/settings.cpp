@@ -1,11 +1,12 @@
 #include "settings.h"
 
-#include <windows.h>
+#include <cwchar>
 
 namespace {
 
 const wchar_t key[] = L"Software\\Pomvane";
 const wchar_t walk_folders_value[] = L"CountFilesInFolders";
+const wchar_t placement_key[] = L"Software\\Pomvane\\Placement";
 
 } // namespace
 
@@ -22,4 +23,26 @@ void remember_walk_folders(bool walk)
 {
     const DWORD value = walk ? 1 : 0;
     RegSetKeyValueW(HKEY_CURRENT_USER, key, walk_folders_value, REG_DWORD, &value, sizeof value);
+}
+
+std::optional<POINT> window_place_setting(const std::wstring& name)
+{
+    wchar_t text[32];
+    DWORD size = sizeof text;
+    if (RegGetValueW(HKEY_CURRENT_USER, placement_key, name.c_str(), RRF_RT_REG_SZ, nullptr, text, &size)
+        != ERROR_SUCCESS)
+        return std::nullopt;
+    POINT place;
+    wchar_t after = 0;
+    // Two numbers and nothing more; %lc catches anything after them.
+    if (std::swscanf(text, L"%ld,%ld%lc", &place.x, &place.y, &after) != 2)
+        return std::nullopt;
+    return place;
+}
+
+void remember_window_place(const std::wstring& name, POINT place)
+{
+    const std::wstring text = std::to_wstring(place.x) + L"," + std::to_wstring(place.y);
+    RegSetKeyValueW(HKEY_CURRENT_USER, placement_key, name.c_str(), REG_SZ, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }

@@ -67,6 +67,30 @@ TEST(MainDialog, FieldsShowTheWidestTotalsWhole)
     DestroyWindow(dialog);
 }
 
+// Explorer's largest views and the installer ask for the icon at 256 pixels: it has its own
+// image of that size, not the 48-pixel one blown up.
+TEST(Resources, IconHasA256PixelImage)
+{
+    HRSRC group = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_MAINFRAME), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
+    ASSERT_NE(group, nullptr);
+    auto* directory = static_cast<BYTE*>(LockResource(LoadResource(nullptr, group)));
+    const int id = LookupIconIdFromDirectoryEx(directory, TRUE, 256, 256, LR_DEFAULTCOLOR);
+    HRSRC image = FindResourceW(nullptr, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_ICON));
+    ASSERT_NE(image, nullptr);
+    HICON icon = CreateIconFromResourceEx(static_cast<BYTE*>(LockResource(LoadResource(nullptr, image))),
+                                          SizeofResource(nullptr, image), TRUE, 0x00030000, 0, 0, LR_DEFAULTCOLOR);
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP colour{};
+    GetObjectW(info.hbmColor, sizeof colour, &colour);
+    EXPECT_EQ(colour.bmWidth, 256);
+    EXPECT_EQ(colour.bmHeight, 256);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+}
+
 TEST(FieldText, ShowsSixtyFourBitTotals)
 {
     EXPECT_EQ(to_decimal(0), L"0");

@@ -4,10 +4,12 @@
 # window, and one that finds the window stopped gives up within seconds; files dragged from
 # another program (a non-ASCII name, CRLF lines, a folder) are counted; the three fields are
 # read back through the clipboard; Ctrl+Shift+C copies the totals; a double-click on the
-# files field lists the failed one; Reset zeroes them; Count Files in Folders is remembered;
-# Ctrl+V adds files (and a folder's file) another Windows program put on the clipboard;
-# Ctrl+O's chooser adds the names typed into it; About opens from the system menu and
-# closes; Escape ends the process with status 0.
+# files field lists the failed one, under Pomvane's icon; Reset zeroes them; Count Files in
+# Folders is remembered; Ctrl+V adds files (and a folder's file) another Windows program put
+# on the clipboard; Ctrl+O's chooser adds the names typed into it; About opens from the
+# system menu and closes; Escape ends the process with status 0.
+# Started again, it comes back onto the screen from a place remembered off it, and
+# --new-window opens cascaded from it.
 #   window_test.sh POMVANE.EXE HELPER CLIPBOARD.EXE
 # HELPER is the pomvane-screenshot-helper of a Linux build, the X drag source; CLIPBOARD.EXE
 # the pomvane-clipboard-helper.exe of the Windows build.
@@ -144,6 +146,11 @@ click_item "$window" 66 8 100 12 --repeat 2 --delay 80
 failed_list=
 eventually 100 eval 'failed_list=$(window_named "Failed Files"); [ -n "$failed_list" ]' \
     || fail "a double-click on the files field did not list the failed files"
+icon() { xprop -id "$1" _NET_WM_ICON | md5sum; }
+[ "$(icon "$failed_list")" = "$(icon "$window")" ] || fail "the failed files list does not show Pomvane's icon"
+eval "$(xdotool getwindowgeometry --shell "$failed_list")"
+[ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 640 ] && [ $((Y + HEIGHT)) -le 480 ] \
+    || fail "the failed files list is not wholly on the screen: ${X},${Y} (${WIDTH}x${HEIGHT})"
 printf unread | xclip -selection clipboard -i >/dev/null 2>&1
 xdotool windowfocus --sync "$failed_list" key alt+c
 eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
@@ -204,4 +211,39 @@ eventually 100 eval '! kill -0 "$pid" 2>/dev/null' || fail "still running 10 s a
 wait "$pid"
 status=$?
 [ "$status" -eq 0 ] || fail "exit status $status after Escape, expected 0"
-echo "window_test: one window for two starts; a drop, paste, folder and choice counted; failed list, copy, reset, About"
+
+# The place is remembered for each arrangement of monitors, before the last place at all: one
+# off the screen, past its bottom right corner, brings the window back wholly onto it there.
+placement='HKCU\Software\Pomvane\Placement'
+layout='Screens 640x480+0+0'
+wine reg query "$placement" /v "$layout" >/dev/null 2>&1 || fail "the window's place was not remembered on closing"
+wine reg add "$placement" /v "$layout" /d 5000,5000 /f >/dev/null 2>&1
+wine reg add "$placement" /v Last /d 40,40 /f >/dev/null 2>&1
+wine "$pomvane" &
+pids+=($!)
+window=
+eventually 300 eval 'window=$(window_named Pomvane); [ -n "$window" ]' || fail "no window came into view on starting again"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 640 ] && [ $((Y + HEIGHT)) -le 480 ] \
+    && [ $((X + WIDTH)) -gt 600 ] && [ $((Y + HEIGHT)) -gt 440 ] \
+    || fail "remembered past the screen's corner, the window came back at ${X},${Y} (${WIDTH}x${HEIGHT})"
+first_x=$X first_y=$Y
+
+# Another window, cascaded by a caption's height: up and left here, where the screen ends.
+wine "$pomvane" --new-window &
+pids+=($!)
+second=
+eventually 300 eval 'second=$(xdotool search --onlyvisible --name "^Pomvane\$" | grep -vx "$window" | head -n 1); [ -n "$second" ]' \
+    || fail "--new-window opened no second window"
+eval "$(xdotool getwindowgeometry --shell "$second")"
+step=$((first_x - X))
+[ "$step" -gt 0 ] && [ "$step" -le 64 ] && [ $((first_y - Y)) -eq "$step" ] \
+    || fail "--new-window opened at ${X},${Y}, not cascaded from the first window at ${first_x},${first_y}"
+for open in "$second" "$window"; do
+    click_item "$open" 66 34 100 12
+    xdotool windowfocus --sync "$open" key Escape
+    eventually 100 eval '[ -z "$(xdotool search --onlyvisible --name "^Pomvane\$" | grep -x "$open")" ]' \
+        || fail "a window did not close on Escape"
+done
+echo "window_test: one window for two starts; a drop, paste, folder and choice counted; failed list, copy, reset, About;"
+echo "window_test: back on the screen from a place off it; --new-window cascaded"
