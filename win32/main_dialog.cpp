@@ -2,11 +2,11 @@
 
 #include "about_box.h"
 #include "clipboard.h"
+#include "dropped_paths.h"
 #include "failed_files.h"
 #include "field_text.h"
 #include "file_chooser.h"
 #include "hand_over.h"
-#include "paths.h"
 #include "placement.h"
 #include "resource.h"
 #include "settings.h"

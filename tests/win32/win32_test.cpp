@@ -2,11 +2,11 @@
 // handles (so under wine it needs a display).
 #include "drop_files.h"
 
+#include "dropped_paths.h"
 #include "field_text.h"
 #include "hand_over.h"
 #include "main_dialog.h"
 #include "options.h"
-#include "paths.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
