@@ -5,6 +5,7 @@
 #include "dialogtemplate.h"
 #include "failedfilesdlg.h"
 #include "resource.h"
+#include "translations.h"
 #include "urilist.h"
 
 #include "present/totals_text.h"
@@ -279,15 +280,12 @@ void CPomvaneDlg::timerEvent(QTimerEvent *event)
     QDialog::timerEvent(event);
 }
 
-// The engine's files_text() in the person's language: the same numbers, the words translated.
-// The failed count also picks the grammatical number where a language needs it.
+// The files field in the person's language: the same numbers, the words translated. The
+// failed count also picks the grammatical number where a language needs it.
 QString CPomvaneDlg::filesText(const engine::snapshot &totals)
 {
-    if (totals.files_failed == 0)
-        return to_decimal(totals.files_counted);
     const int form = int(std::min<std::uint64_t>(totals.files_failed, std::numeric_limits<int>::max()));
-    return tr("%1 (%2 failed to open)", "files counted (of which failed)", form)
-            .arg(to_decimal(totals.files_counted), to_decimal(totals.files_failed));
+    return QString::fromStdString(files_text(totals, translatedWords(files_failed_words, form)));
 }
 
 void CPomvaneDlg::refresh()
