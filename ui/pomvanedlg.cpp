@@ -43,11 +43,6 @@ bool offersLocalFiles(const QDropEvent *event)
 
 } // namespace
 
-QString to_decimal(std::uint64_t value)
-{
-    return QString::number(value);
-}
-
 void set_field_text(QLineEdit *field, const QString &text)
 {
     if (field->text() == text)
@@ -290,22 +285,18 @@ QString CPomvaneDlg::filesText(const engine::snapshot &totals)
 
 void CPomvaneDlg::refresh()
 {
-    if (countingEngine.is_running()) {
-        filesBar->show();
-        filesBar->setValue(int(countingEngine.files_percent()));
-        fileBar->show();
-        // A file that grew while read goes past 100; QProgressBar would ignore the value.
-        fileBar->setValue(std::clamp<std::int32_t>(countingEngine.file_percent(), 0, 100));
-    } else {
-        filesBar->hide();
-        fileBar->hide();
-    }
-
-    const engine::snapshot totals = countingEngine.totals();
-    failedFilesAction->setEnabled(totals.files_failed != 0);
+    const window_view view = look_at(countingEngine);
+    if (view == shownView)
+        return;
+    shownView = view;
+    filesBar->setVisible(view.counting);
+    fileBar->setVisible(view.counting);
+    filesBar->setValue(int(view.files_percent));
+    fileBar->setValue(int(view.file_percent));
+    failedFilesAction->setEnabled(view.failed_files_enabled());
     if (failedFilesDlg && failedFilesDlg->isVisible())
         failedFilesDlg->refresh();
-    set_field_text(linesField, to_decimal(totals.total_lines));
-    set_field_text(filesField, filesText(totals));
-    set_field_text(charactersField, to_decimal(totals.total_characters));
+    set_field_text(linesField, QString::fromStdString(view.lines_text()));
+    set_field_text(filesField, filesText(view.totals));
+    set_field_text(charactersField, QString::fromStdString(view.characters_text()));
 }
