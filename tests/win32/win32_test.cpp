@@ -143,6 +143,9 @@ TEST(HandOver, TakesWhatWasSentAndNothingMalformed)
     bad[12] = 0x00, bad[13] = 0xD8; // an unpaired surrogate
     EXPECT_TRUE(decoded(bad).empty());
     EXPECT_TRUE(decoded({0, 0, 0, 0, 1, 0, 0}).empty());
+    // 2^32 - 1 paths announced in 8 bytes: refused by the count before anything is sized for
+    // them, or the window would end with std::bad_alloc.
+    EXPECT_TRUE(decoded({0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}).empty());
     EXPECT_TRUE(decoded({}).empty());
 }
 
