@@ -1,11 +1,13 @@
 #include "present/failure_text.h"
 #include "present/shown_name.h"
+#include "present/window_options.h"
 #include "present/words.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cerrno>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -75,4 +77,42 @@ TEST(Words, FillsEveryMarkInOnePass)
     EXPECT_TRUE(read_error.starts_with("read error after 12 bytes: ")) << read_error;
     EXPECT_GT(read_error.size(), std::string("read error after 12 bytes: ").size());
     EXPECT_EQ(failure_text({failure_reason::missing, ENOENT, 0}), "No such file or directory");
+}
+
+TEST(WindowOptions, TakesFilesAndOptionsUntilTheDashes)
+{
+    const window_options given = parse_window_options({"a.txt", "--new-window", "-", "-r", "--", "--help", "-v"});
+    EXPECT_EQ(given.what, window_options::action::open);
+    EXPECT_TRUE(given.new_window);
+    EXPECT_TRUE(given.walk_folders);
+    EXPECT_EQ(given.files, (std::vector<std::string>{"a.txt", "-", "--help", "-v"}));
+    EXPECT_EQ(parse_window_options({"-rv", "a"}).what, window_options::action::version);
+    EXPECT_EQ(parse_window_options({"--version", "--help"}).what, window_options::action::help);
+    // An unknown option anywhere is the answer, named as given.
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--help", "--bogus"}, {"-rx"}, {"--new-window=1"}, {"-help"}}) {
+        const window_options refused = parse_window_options(wrong);
+        EXPECT_EQ(refused.what, window_options::action::usage_error) << wrong.back();
+        EXPECT_EQ(refused.error, "Unknown option '" + wrong.back() + "'.");
+    }
+    EXPECT_EQ(parse_window_options({"-\n"}).error, "Unknown option '-\\x0A'.");
+}
+
+// A message box lays the help out in a proportional font and wraps lines past about 55
+// characters where it likes (wine's): no tabs, short lines, and each option's name at the
+// start of a line of its own.
+TEST(WindowOptions, HelpReadsInAMessageBox)
+{
+    std::istringstream help(window_help("pomvane.exe"));
+    std::string line;
+    std::getline(help, line);
+    EXPECT_EQ(line, "Usage: pomvane.exe [OPTION...] [--] [FILE...]");
+    std::vector<std::string> options;
+    while (std::getline(help, line)) {
+        EXPECT_LE(line.size(), 46u) << line;
+        EXPECT_EQ(line.find('\t'), std::string::npos) << line;
+        if (line.starts_with("  -"))
+            options.push_back(line.substr(2));
+    }
+    EXPECT_EQ(options, (std::vector<std::string>{"-r, --recursive", "--new-window", "-h, --help", "-v, --version", "--"}));
 }

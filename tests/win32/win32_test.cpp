@@ -152,14 +152,14 @@ TEST(HandOver, TakesWhatWasSentAndNothingMalformed)
 TEST(Options, FilesAreMadeAbsoluteAndOptionsTakenUntilTheDashes)
 {
     SetCurrentDirectoryW(L"C:\\windows");
-    const options counted = parse_options({"a.txt", "--new-window", "-r", "--", "--help", "D:\\b.txt"});
-    EXPECT_EQ(counted.what, options::action::count);
+    const window_options counted = parse_options({"a.txt", "--new-window", "-r", "--", "--help", "D:\\b.txt"});
+    EXPECT_EQ(counted.what, window_options::action::open);
     EXPECT_TRUE(counted.new_window);
     EXPECT_TRUE(counted.walk_folders);
     EXPECT_EQ(counted.files, (std::vector<std::string>{"C:\\windows\\a.txt", "C:\\windows\\--help", "D:\\b.txt"}));
-    EXPECT_EQ(parse_options({"a.txt", "--version"}).what, options::action::version);
-    EXPECT_EQ(parse_options({"-h"}).what, options::action::help);
-    const options bad = parse_options({"--nonsense", "--help"});
-    EXPECT_EQ(bad.what, options::action::bad_option);
-    EXPECT_NE(bad.error.find(L"--nonsense"), std::wstring::npos);
+    EXPECT_EQ(parse_options({"a.txt", "--version"}).what, window_options::action::version);
+    EXPECT_EQ(parse_options({"-h"}).what, window_options::action::help);
+    const window_options bad = parse_options({"--nonsense", "--help"});
+    EXPECT_EQ(bad.what, window_options::action::usage_error);
+    EXPECT_NE(bad.error.find("--nonsense"), std::string::npos);
 }
