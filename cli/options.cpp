@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "present/shown_name.h"
+
 namespace {
 
 constexpr std::string_view files0_from = "--files0-from";
@@ -82,7 +84,7 @@ options parse_options(const std::vector<std::string>& args)
             if (parsed.list->empty())
                 return usage_error("option '--files0-from' needs a LIST");
         } else {
-            return usage_error("unknown option '" + *arg + "'");
+            return usage_error("unknown option '" + shown_name(*arg, name_form::reversible) + "'");
         }
     }
     if (parsed.what != options::action::count)

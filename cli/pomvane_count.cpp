@@ -2,6 +2,7 @@
 // It hands every path to the engine in order, as a drop does, and waits until counting ends.
 
 #include "command_line.h"
+#include "line_writer.h"
 #include "options.h"
 #include "path_list.h"
 
@@ -18,15 +19,27 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace {
 
-// The tool's own input and output errors: one line, and exit status 1.
-int failed(const std::string& what, int error)
+// Standard error, where every line starts with the program's name.
+line_writer errors()
 {
-    std::cerr << "pomvane-count: " << what << ": " << std::strerror(error) << '\n';
+    return line_writer(std::cerr, "pomvane-count: ");
+}
+
+// The tool's own input and output errors: one line, and exit status 1. `file` is the list
+// that could not be read, if any.
+int failed(std::string_view what, int error, const std::string* file = nullptr)
+{
+    line_writer line = errors();
+    line.words(what);
+    if (file)
+        line.name(*file);
+    line.words(": ").words(std::strerror(error)).end();
     return 1;
 }
 
@@ -93,10 +106,11 @@ int main(int argc, char** argv)
         const std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(
                 from_stdin ? nullptr : open_for_reading(*parsed.list), std::fclose);
         if (!from_stdin && !opened)
-            return failed("cannot open " + *parsed.list, errno);
+            return failed("cannot open ", errno, &*parsed.list);
         path_list list(from_stdin ? stdin : opened.get());
         if (!add_from_list(counter, list, parsed.recursive, given))
-            return failed(from_stdin ? "cannot read standard input" : "cannot read " + *parsed.list, errno);
+            return from_stdin ? failed("cannot read standard input", errno)
+                              : failed("cannot read ", errno, &*parsed.list);
     } else {
         const std::vector<std::string> paths = expand_wildcards(parsed.paths);
         counter.add_files(paths, parsed.recursive);
@@ -105,10 +119,11 @@ int main(int argc, char** argv)
     counter.wait();
     // Named once counting ended, in the order they happened: a wait with polls would delay
     // every short run by a poll.
+    line_writer failures = errors();
     for (const engine::failure& failure : counter.failures())
-        std::cerr << "pomvane-count: " << failure.path << ": " << failure_text(failure.reason) << '\n';
+        failures.name(failure.path).words(": ").words(failure_text(failure.reason)).end();
     if (const std::uint64_t unnamed = counter.failures_not_kept(); unnamed != 0)
-        std::cerr << "pomvane-count: " << unnamed << " more failed paths not named\n";
+        failures.words(std::to_string(unnamed)).words(" more failed paths not named").end();
 
     const engine::snapshot totals = counter.totals();
     if (counter.pending() != 0) {

@@ -2,38 +2,39 @@
 
 #include "lib/os.h"
 
-const char* failure_words(failure_reason::kind what)
+words failure_words(failure_reason::kind what)
 {
     switch (what) {
     case failure_reason::none:
-        return "";
+        break;
     case failure_reason::missing:
-        return "No such file or directory";
+        return PRESENT_WORDS("failure_text", "No such file or directory");
     case failure_reason::system_error:
-        return "%2";
+        return {"failure_text", "%2"}; // the system's own message, nothing to translate
     case failure_reason::is_a_folder:
-        return "is a folder";
+        return PRESENT_WORDS("failure_text", "is a folder");
     case failure_reason::not_a_regular_file:
-        return "not a regular file";
+        return PRESENT_WORDS("failure_text", "not a regular file");
     case failure_reason::read_error:
-        return "read error after %1 bytes: %2";
+        return PRESENT_WORDS("failure_text", "read error after %1 bytes: %2");
     case failure_reason::would_block:
-        return "read would block";
+        return PRESENT_WORDS("failure_text", "read would block");
     case failure_reason::file_system_loop:
-        return "file system loop";
+        return PRESENT_WORDS("failure_text", "file system loop");
     case failure_reason::name_not_unicode:
-        return "name is not valid Unicode";
+        return PRESENT_WORDS("failure_text", "name is not valid Unicode");
     }
-    return "";
+    return {"failure_text", ""};
+}
+
+std::string failure_text(const failure_reason& reason, std::string_view worded)
+{
+    // The system's message only where the words ask for it: formatting one costs a lookup.
+    const bool with_message = worded.find("%2") != std::string_view::npos;
+    return fill(worded, {std::to_string(reason.bytes), with_message ? lib::os::error_message(reason.code) : ""});
 }
 
 std::string failure_text(const failure_reason& reason)
 {
-    std::string text = failure_words(reason.what);
-    // The number first: a system message holding "%1" is then never taken for a mark.
-    if (const auto at = text.find("%1"); at != std::string::npos)
-        text.replace(at, 2, std::to_string(reason.bytes));
-    if (const auto at = text.find("%2"); at != std::string::npos)
-        text.replace(at, 2, lib::os::error_message(reason.code));
-    return text;
+    return failure_text(reason, failure_words(reason.what).text);
 }

@@ -1,16 +1,20 @@
 #include "totals_text.h"
 
-std::string files_text(const engine::snapshot& totals)
+std::string decimal_text(std::uint64_t value)
 {
-    std::string text = std::to_string(totals.files_counted);
-    if (totals.files_failed != 0)
-        text += " (" + std::to_string(totals.files_failed) + " failed to open)";
-    return text;
+    return std::to_string(value);
+}
+
+std::string files_text(const engine::snapshot& totals, std::string_view worded)
+{
+    if (totals.files_failed == 0)
+        return decimal_text(totals.files_counted);
+    return fill(worded, {decimal_text(totals.files_counted), decimal_text(totals.files_failed)});
 }
 
 std::string totals_line(const engine::snapshot& totals)
 {
-    return "files=" + std::to_string(totals.files_counted) + " failed=" + std::to_string(totals.files_failed)
-           + " characters=" + std::to_string(totals.total_characters)
-           + " lines=" + std::to_string(totals.total_lines);
+    return "files=" + decimal_text(totals.files_counted) + " failed=" + decimal_text(totals.files_failed)
+           + " characters=" + decimal_text(totals.total_characters)
+           + " lines=" + decimal_text(totals.total_lines);
 }

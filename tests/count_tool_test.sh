@@ -52,6 +52,25 @@ printf 'pomvane-count: %s\n' "$work/bad: is a folder" "$work/bad/fifo: not a reg
     "/dev/null: not a regular file" >"$work/bad.want"
 cmp -s "$work/bad.err" "$work/bad.want" || fail "bad input: standard error: $(cat "$work/bad.err")"
 
+# A name cannot forge a line: each failure is one line, a newline, a control character and a
+# byte that is not UTF-8 written as \xNN, and a backslash that could be taken for an escape
+# doubled, so that the name reads back whole.
+forged=$(printf 'x\npomvane-count: forged: Permission denied')
+odd=$(printf 'a\\x41\xff\e\\')
+"$tool" -- "$work/$forged" "$work/$odd" >/dev/null 2>"$work/names.err" || fail "odd names: exit $?"
+printf 'pomvane-count: %s: No such file or directory\n' "$work/x\\x0Apomvane-count: forged: Permission denied" \
+    "$work/a\\\\x41\\xFF\\x1B\\\\" >"$work/names.want"
+cmp -s "$work/names.err" "$work/names.want" || fail "odd names: standard error: $(cat -A "$work/names.err")"
+
+# Past the 10,000 failures kept, the others are summed up in one line after the last named.
+seq -f "$work/absent-%g" 10005 | tr '\n' '\0' >"$work/absent.list"
+got=$("$tool" --files0-from="$work/absent.list" 2>"$work/absent.err") || fail "10,005 absent: exit $?"
+[ "$got" = "files=0 failed=10005 characters=0 lines=0" ] || fail "10,005 absent: got '$got'"
+printf 'pomvane-count: %s\n' "$work/absent-10000: No such file or directory" "5 more failed paths not named" \
+    >"$work/absent.want"
+[ "$(wc -l <"$work/absent.err")" -eq 10001 ] && tail -n 2 "$work/absent.err" | cmp -s - "$work/absent.want" \
+    || fail "10,005 absent: standard error ends: $(tail -n 2 "$work/absent.err")"
+
 # -r: a folder counted by its regular files, hidden and empty ones and odd names included.
 # Links (one to a file, one back to a parent: a loop if followed) and a FIFO are passed by;
 # a file and a folder that cannot be read fail with their reasons. Root reads anything, so

@@ -2,25 +2,15 @@
 
 #include "version.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
+#include "lib/paths.h"
+#include "present/shown_name.h"
+#include "present/window_options.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 namespace {
-
-// Only for printing usage: QCommandLineParser takes the program's name from the application
-// object, and the window's QApplication must not exist yet (nor need a display) to print it.
-QString helpText(const QCommandLineParser &parser)
-{
-    int argc = 1;
-    char name[] = "pomvane";
-    char *argv[] = { name, nullptr };
-    const QCoreApplication app(argc, argv);
-    return parser.helpText();
-}
 
 std::string absolute(const std::string &path, const std::string &folder)
 {
@@ -33,54 +23,35 @@ std::string absolute(const std::string &path, const std::string &folder)
 
 std::optional<int> CommandLine::parse(int argc, char *argv[])
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-            "Counts the characters and lines of files. The files given are counted as if dropped on "
-            "the window, in that order; a window already open on this display takes them over."));
-    const QCommandLineOption help({ QStringLiteral("h"), QStringLiteral("help") },
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({ QStringLiteral("v"), QStringLiteral("version") },
-                                     QStringLiteral("Show the version and exit."));
-    const QCommandLineOption newWindow(QStringLiteral("new-window"),
-                                       QStringLiteral("Open a window of its own, even if one is open."));
-    const QCommandLineOption recursive({ QStringLiteral("r"), QStringLiteral("recursive") },
-                                       QStringLiteral("Count the folders given by the files in them and their subfolders."));
-    parser.addOptions({ help, version, newWindow, recursive });
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("Files to count; after --, a name may start with -."),
-                                 QStringLiteral("[--] [FILE...]"));
-
-    // Latin-1 maps each byte to one character and back, so file names that are not valid in
-    // the locale's encoding come back from the parser byte for byte.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLatin1(argv[i]));
-
-    if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "pomvane: %s\n%s\nTry 'pomvane --help' for more.\n", qPrintable(parser.errorText()),
-                     qPrintable(helpText(parser).section(QLatin1Char('\n'), 0, 0)));
+    // The arguments as bytes, so that file names not valid in the locale's encoding come
+    // through whole.
+    const window_options given = parse_window_options(lib::command_line_arguments(argc, argv));
+    switch (given.what) {
+    case window_options::action::usage_error: {
+        const std::string help = window_help("pomvane");
+        std::fprintf(stderr, "pomvane: %s\n%sTry 'pomvane --help' for more.\n", given.error.c_str(),
+                     help.substr(0, help.find('\n') + 1).c_str());
         return 2;
     }
-    if (parser.isSet(help)) {
-        std::fputs(qPrintable(helpText(parser)), stdout);
+    case window_options::action::help:
+        std::fputs(window_help("pomvane").c_str(), stdout);
         return 0;
-    }
-    if (parser.isSet(version)) {
+    case window_options::action::version:
         std::printf("pomvane %s\n", POMVANE_VERSION_SHORT);
         return 0;
+    case window_options::action::open:
+        break;
     }
-    wantsNewWindow = parser.isSet(newWindow);
-    wantsWalk = parser.isSet(recursive);
+    wantsNewWindow = given.new_window;
+    wantsWalk = given.walk_folders;
 
     std::error_code error;
     const std::string folder = std::filesystem::current_path(error).string();
-    for (const QString &argument : parser.positionalArguments()) {
-        const QByteArray bytes = argument.toLatin1();
-        const std::string path(bytes.constData(), bytes.size());
+    for (const std::string &path : given.files) {
         if (error && !path.empty() && path.front() != '/') {
             // Passed on as it stands, a relative name would be looked up in another process's
             // folder and could count the wrong file.
-            std::fprintf(stderr, "pomvane: cannot make %s absolute: %s\n", path.c_str(),
+            std::fprintf(stderr, "pomvane: cannot make %s absolute: %s\n", shown_name(path).c_str(),
                          error.message().c_str());
             return 1;
         }

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-// The program's command line: `pomvane [--new-window] [-r] [FILE...]`, with --help and --version.
+// The program's command line, parsed as present/window_options.h parses it for both windows:
+// `pomvane [-r] [--new-window] [--] [FILE...]`, with --help and --version.
 class CommandLine
 {
 public:

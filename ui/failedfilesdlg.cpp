@@ -1,7 +1,9 @@
 #include "failedfilesdlg.h"
 
+#include "translations.h"
+
 #include "engine/engine.h"
-#include "lib/os.h"
+#include "present/failed_list.h"
 #include "present/failure_text.h"
 
 #include <QApplication>
@@ -11,7 +13,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QStringDecoder>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -20,64 +21,12 @@
 
 namespace {
 
-QString escapedByte(unsigned char byte)
-{
-    return QString::asprintf("\\x%02X", byte);
-}
-
-// Our own words for each kind of failure, in the person's language; the system's messages
-// come in the language the C library has for them.
-[[maybe_unused]] constexpr const char *failureWords[] = {
-    QT_TRANSLATE_NOOP("CFailedFilesDlg", "is a folder"),
-    QT_TRANSLATE_NOOP("CFailedFilesDlg", "not a regular file"),
-    QT_TRANSLATE_NOOP("CFailedFilesDlg", "file system loop"),
-};
-
 QString reasonText(const failure_reason &reason)
 {
-    QString text = QCoreApplication::translate("CFailedFilesDlg", failure_words(reason.what));
-    // Filled by hand: QString::arg() warns of a mark that a kind's words do not have.
-    text.replace(QLatin1String("%1"), QString::number(reason.bytes));
-    return text.replace(QLatin1String("%2"), QString::fromStdString(lib::os::error_message(reason.code)));
+    return QString::fromStdString(failure_text(reason, translatedWords(failure_words(reason.what))));
 }
 
 } // namespace
-
-// Written out because QFile::decodeName turns every invalid byte into the same U+FFFD,
-// hiding which byte it was, and leaves control characters as they are.
-QString displayPath(const std::string &path)
-{
-    QString shown;
-    shown.reserve(qsizetype(path.size()));
-    std::size_t at = 0;
-    while (at < path.size()) {
-        const auto lead = static_cast<unsigned char>(path[at]);
-        if (lead < 0x80) {
-            if (lead < 0x20 || lead == 0x7f)
-                shown += escapedByte(lead);
-            else
-                shown += QLatin1Char(char(lead));
-            ++at;
-            continue;
-        }
-        // The length the lead byte announces; Qt's decoder judges whether the sequence is a
-        // valid character (no stray continuation byte, overlong form or surrogate).
-        const std::size_t length = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : 2;
-        QStringDecoder decoder(QStringDecoder::Utf8,
-                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-        const QString character = at + length <= path.size()
-                ? decoder(QByteArrayView(path.data() + at, qsizetype(length)))
-                : QString();
-        if (character.isEmpty() || decoder.hasError()) {
-            shown += escapedByte(lead);
-            ++at;
-        } else {
-            shown += character;
-            at += length;
-        }
-    }
-    return shown;
-}
 
 CFailedFilesDlg::CFailedFilesDlg(engine &countingEngine, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
@@ -137,23 +86,22 @@ void CFailedFilesDlg::placeBeside(const QWidget *window)
 
 void CFailedFilesDlg::refresh()
 {
-    const std::vector<engine::failure> failures = countingEngine.failures(listed);
-    if (!failures.empty()) {
+    const std::vector<failed_row> rows = take_failed_rows(countingEngine, listed);
+    if (!rows.empty()) {
         QList<QTreeWidgetItem *> items;
-        items.reserve(qsizetype(failures.size()));
-        for (const engine::failure &failure : failures) {
-            const QString path = displayPath(failure.path);
-            auto *item = new QTreeWidgetItem({ path, reasonText(failure.reason) });
+        items.reserve(qsizetype(rows.size()));
+        for (const failed_row &row : rows) {
+            const QString name = QString::fromStdString(row.name);
+            auto *item = new QTreeWidgetItem({ name, reasonText(row.reason) });
             // The column may cut the path short.
-            item->setToolTip(0, path);
+            item->setToolTip(0, name);
             items.append(item);
         }
         list->addTopLevelItems(items);
-        listed += failures.size();
         copyButton->setEnabled(true);
     }
     const std::uint64_t notKept = countingEngine.failures_not_kept();
-    notKeptLabel->setText(tr("and %1 more").arg(notKept));
+    notKeptLabel->setText(QString::fromStdString(not_kept_text(notKept, translatedWords(not_kept_words))));
     notKeptLabel->setVisible(notKept != 0);
 }
 
@@ -170,7 +118,8 @@ void CFailedFilesDlg::copyList()
     QString text;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = list->topLevelItem(i);
-        text += item->text(0) + QStringLiteral(": ") + item->text(1) + QLatin1Char('\n');
+        text += QString::fromStdString(row_line(item->text(0).toStdString(), item->text(1).toStdString()))
+                + QLatin1Char('\n');
     }
     if (notKeptLabel->isVisibleTo(this))
         text += notKeptLabel->text() + QLatin1Char('\n');

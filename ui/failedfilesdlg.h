@@ -3,19 +3,15 @@
 #include <QDialog>
 
 #include <cstddef>
-#include <string>
 
 class engine;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
 
-// A path as a file manager shows it: decoded as UTF-8, with each byte that is no part of a
-// valid character, and each control character (a newline), written visibly as \xNN.
-QString displayPath(const std::string &path);
-
 // The files that failed, each with its reason, in the order they failed, and how many more
-// the engine counted without keeping them. Not modal; it follows the engine while shown.
+// the engine counted without keeping them: present/failed_list.h's rows, with names shown
+// as present/shown_name.h writes them. Not modal; it follows the engine while shown.
 class CFailedFilesDlg : public QDialog
 {
     Q_OBJECT

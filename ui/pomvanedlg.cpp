@@ -5,6 +5,7 @@
 #include "dialogtemplate.h"
 #include "failedfilesdlg.h"
 #include "resource.h"
+#include "translations.h"
 #include "urilist.h"
 
 #include "present/totals_text.h"
@@ -41,11 +42,6 @@ bool offersLocalFiles(const QDropEvent *event)
 }
 
 } // namespace
-
-QString to_decimal(std::uint64_t value)
-{
-    return QString::number(value);
-}
 
 void set_field_text(QLineEdit *field, const QString &text)
 {
@@ -279,35 +275,28 @@ void CPomvaneDlg::timerEvent(QTimerEvent *event)
     QDialog::timerEvent(event);
 }
 
-// The engine's files_text() in the person's language: the same numbers, the words translated.
-// The failed count also picks the grammatical number where a language needs it.
+// The files field in the person's language: the same numbers, the words translated. The
+// failed count also picks the grammatical number where a language needs it.
 QString CPomvaneDlg::filesText(const engine::snapshot &totals)
 {
-    if (totals.files_failed == 0)
-        return to_decimal(totals.files_counted);
     const int form = int(std::min<std::uint64_t>(totals.files_failed, std::numeric_limits<int>::max()));
-    return tr("%1 (%2 failed to open)", "files counted (of which failed)", form)
-            .arg(to_decimal(totals.files_counted), to_decimal(totals.files_failed));
+    return QString::fromStdString(files_text(totals, translatedWords(files_failed_words, form)));
 }
 
 void CPomvaneDlg::refresh()
 {
-    if (countingEngine.is_running()) {
-        filesBar->show();
-        filesBar->setValue(int(countingEngine.files_percent()));
-        fileBar->show();
-        // A file that grew while read goes past 100; QProgressBar would ignore the value.
-        fileBar->setValue(std::clamp<std::int32_t>(countingEngine.file_percent(), 0, 100));
-    } else {
-        filesBar->hide();
-        fileBar->hide();
-    }
-
-    const engine::snapshot totals = countingEngine.totals();
-    failedFilesAction->setEnabled(totals.files_failed != 0);
+    const window_view view = look_at(countingEngine);
+    if (view == shownView)
+        return;
+    shownView = view;
+    filesBar->setVisible(view.counting);
+    fileBar->setVisible(view.counting);
+    filesBar->setValue(int(view.files_percent));
+    fileBar->setValue(int(view.file_percent));
+    failedFilesAction->setEnabled(view.failed_files_enabled());
     if (failedFilesDlg && failedFilesDlg->isVisible())
         failedFilesDlg->refresh();
-    set_field_text(linesField, to_decimal(totals.total_lines));
-    set_field_text(filesField, filesText(totals));
-    set_field_text(charactersField, to_decimal(totals.total_characters));
+    set_field_text(linesField, QString::fromStdString(view.lines_text()));
+    set_field_text(filesField, filesText(view.totals));
+    set_field_text(charactersField, QString::fromStdString(view.characters_text()));
 }

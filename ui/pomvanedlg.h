@@ -1,12 +1,13 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "present/window_view.h"
 
 #include <QBasicTimer>
 #include <QDialog>
 #include <QIcon>
 
-#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -15,9 +16,6 @@ class QAction;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
-
-// The value in decimal digits, without sign, grouping or leading zeros.
-QString to_decimal(std::uint64_t value);
 
 // Replaces the field's text, keeping the user's selection and cursor, which QLineEdit::setText
 // would drop. The tooltip shows the whole text, which the field may clip.
@@ -72,6 +70,8 @@ private:
     QAction *walkFoldersAction;
     CFailedFilesDlg *failedFilesDlg = nullptr;
     QIcon icon;
+    // What the window shows now: a refresh that finds the engine's view the same draws nothing.
+    std::optional<window_view> shownView;
     QBasicTimer refreshTimer;
     // Last, so that it goes first: its worker is stopped and awaited before anything else.
     engine countingEngine;

@@ -37,3 +37,8 @@ QString translationsFolder()
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(POMVANE_TRANSLATIONS_FROM_BINARY));
 }
+
+std::string translatedWords(const words &text, int count)
+{
+    return QCoreApplication::translate(text.context, text.text, text.comment, count).toStdString();
+}

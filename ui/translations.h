@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "present/words.h"
+
+#include <string>
+
 class QCoreApplication;
 
 // Installs the window's translation into the first of the person's languages that has one,
@@ -18,3 +22,7 @@ QString installTranslations(QCoreApplication *app, const QString &folder,
 // Where the catalogues of the running program are: its installed data folder, found from the
 // executable, which the build tree mirrors.
 QString translationsFolder();
+
+// Words that present/ writes once for every front end, in the person's language, as UTF-8 for
+// present/ to fill in. `count` picks the grammatical number of counted words.
+std::string translatedWords(const words &text, int count = -1);

@@ -1,6 +1,6 @@
 #include "clipboard.h"
 
-#include "paths.h"
+#include "dropped_paths.h"
 
 #include <cstring>
 

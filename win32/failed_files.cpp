@@ -6,27 +6,13 @@
 #include "resource.h"
 
 #include "engine/engine.h"
+#include "present/failed_list.h"
 #include "present/failure_text.h"
 #include "lib/paths.h"
 
-#include <cstdio>
 #include <string>
 
 namespace {
-
-// A path as Explorer shows it; the bytes of one with no UTF-16 form written as \xNN.
-std::wstring shown_path(const std::string& path)
-{
-    std::wstring shown = lib::to_utf16(path);
-    if (!shown.empty() || path.empty())
-        return shown;
-    for (const char byte : path) {
-        wchar_t escaped[8];
-        std::swprintf(escaped, 8, L"\\x%02X", static_cast<unsigned char>(byte));
-        shown += static_cast<unsigned char>(byte) < 0x80 ? std::wstring(1, static_cast<wchar_t>(byte)) : escaped;
-    }
-    return shown;
-}
 
 // The list takes the room the window has; the buttons stay at its bottom right, the count of
 // those not kept at its bottom left.
@@ -107,21 +93,21 @@ void refresh_failed_files(failed_files& list)
 {
     if (!list.window || !IsWindowVisible(list.window))
         return;
-    const std::vector<engine::failure> failures = list.counter->failures(list.listed);
-    if (!failures.empty()) {
-        std::wstring lines;
-        for (const engine::failure& failure : failures)
-            lines += shown_path(failure.path) + L": " + lib::to_utf16(failure_text(failure.reason)) + L"\r\n";
+    const std::vector<failed_row> rows = take_failed_rows(*list.counter, list.listed);
+    if (!rows.empty()) {
+        std::string lines;
+        for (const failed_row& row : rows)
+            lines += row_line(row.name, failure_text(row.reason)) + "\r\n";
+        const std::wstring text = lib::to_utf16(lines);
         HWND field = GetDlgItem(list.window, IDC_FAILED_LIST);
         const int end = GetWindowTextLengthW(field);
         SendMessageW(field, EM_SETSEL, end, end);
-        SendMessageW(field, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(lines.c_str()));
-        list.listed += failures.size();
+        SendMessageW(field, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     }
     const std::uint64_t not_kept = list.counter->failures_not_kept();
     HWND label = GetDlgItem(list.window, IDC_NOT_KEPT);
     // Rewritten only when the count moved: a static control repaints on every SetWindowText.
-    if (const std::wstring text = L"and " + std::to_wstring(not_kept) + L" more"; window_text(label) != text)
+    if (const std::wstring text = lib::to_utf16(not_kept_text(not_kept)); window_text(label) != text)
         SetWindowTextW(label, text.c_str());
     ShowWindow(label, not_kept != 0 ? SW_SHOW : SW_HIDE);
 }

@@ -7,8 +7,8 @@
 class engine;
 
 // The files that failed, each `PATH: REASON` on a line of its own, in the order they failed,
-// and how many more the engine counted without keeping them. A window of its own, not modal,
-// made once and kept; it follows the engine while shown.
+// and how many more the engine counted without keeping them: present/failed_list.h's rows.
+// A window of its own, not modal, made once and kept; it follows the engine while shown.
 struct failed_files {
     HWND window = nullptr;
     engine* counter = nullptr;

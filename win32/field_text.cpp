@@ -1,10 +1,5 @@
 #include "field_text.h"
 
-std::wstring to_decimal(std::uint64_t value)
-{
-    return std::to_wstring(value);
-}
-
 std::wstring window_text(HWND window)
 {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');

@@ -2,13 +2,9 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 
-// What the three fields show, and how they are rewritten.
-
-// Plain decimal digits: no sign, grouping or leading zeros.
-std::wstring to_decimal(std::uint64_t value);
+// How the three fields are rewritten; what they show is present/window_view.h's.
 
 // The text a window or control shows.
 std::wstring window_text(HWND window);

@@ -52,7 +52,10 @@ bool decode(const COPYDATASTRUCT& message, std::vector<std::string>& paths, bool
     std::size_t at = 0;
     std::uint32_t flags = 0;
     std::uint32_t count = 0;
-    if (!take_number(data, size, at, flags) || flags > 1 || !take_number(data, size, at, count) || count > size / 4)
+    // Each path takes at least its 4-byte length: a count beyond what is left is a lie, refused
+    // before it sizes anything.
+    if (!take_number(data, size, at, flags) || flags > 1 || !take_number(data, size, at, count)
+        || count > (size - at) / 4)
         return false;
     std::vector<std::string> taken;
     taken.reserve(count);

@@ -27,15 +27,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     // A GUI program has no console to explain a failure in: a message box does, and its exit
     // status tells scripts, 2 for a bad option as on Linux.
-    const options given = parse_options(lib::command_line_arguments(0, nullptr));
+    const window_options given = parse_options(lib::command_line_arguments(0, nullptr));
     switch (given.what) {
-    case options::action::help:
-        return tell(help_text(), MB_ICONINFORMATION, 0);
-    case options::action::version:
-        return tell(L"pomvane " + lib::to_utf16(POMVANE_VERSION_SHORT), MB_ICONINFORMATION, 0);
-    case options::action::bad_option:
-        return tell(given.error + L"\n\n" + help_text(), MB_ICONERROR, 2);
-    case options::action::count:
+    case window_options::action::help:
+        return tell(lib::to_utf16(window_help("pomvane.exe")), MB_ICONINFORMATION, 0);
+    case window_options::action::version:
+        return tell(L"Pomvane " + lib::to_utf16(POMVANE_VERSION_SHORT), MB_ICONINFORMATION, 0);
+    case window_options::action::usage_error:
+        return tell(lib::to_utf16(given.error + "\n\n" + window_help("pomvane.exe")), MB_ICONERROR, 2);
+    case window_options::action::open:
         break;
     }
 

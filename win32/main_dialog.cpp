@@ -2,11 +2,11 @@
 
 #include "about_box.h"
 #include "clipboard.h"
+#include "dropped_paths.h"
 #include "failed_files.h"
 #include "field_text.h"
 #include "file_chooser.h"
 #include "hand_over.h"
-#include "paths.h"
 #include "placement.h"
 #include "resource.h"
 #include "settings.h"
@@ -15,12 +15,13 @@
 
 #include "engine/engine.h"
 #include "present/totals_text.h"
+#include "present/window_view.h"
 #include "lib/paths.h"
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdint>
+#include <optional>
 
 namespace {
 
@@ -37,7 +38,15 @@ struct main_dialog {
     bool beside_others = false;
     // Where the window is while not minimised, remembered on closing.
     RECT place{};
+    // What the window shows now: a refresh that finds the engine's view the same draws nothing.
+    std::optional<window_view> shown;
 };
+
+// Failed Files, from the menu, its key or a double-click, once the window shows a failure.
+bool failed_files_enabled(const main_dialog& dialog)
+{
+    return dialog.shown && dialog.shown->failed_files_enabled();
+}
 
 // Every way in queues its files here, as one batch; walk_given is the command line's -r.
 void add(main_dialog& dialog, const std::vector<std::string>& paths, bool walk_given = false)
@@ -45,31 +54,24 @@ void add(main_dialog& dialog, const std::vector<std::string>& paths, bool walk_g
     dialog.counter.add_files(paths, walk_given || dialog.walk_folders);
 }
 
-void show_bar(HWND bar, std::int64_t percent)
+void show_bar(HWND bar, bool shown, std::uint32_t percent)
 {
-    ShowWindow(bar, SW_SHOW);
-    // A file that grew while read goes past 100.
-    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(std::clamp<std::int64_t>(percent, 0, 100)), 0);
+    ShowWindow(bar, shown ? SW_SHOW : SW_HIDE);
+    SendMessageW(bar, PBM_SETPOS, percent, 0);
 }
 
 void refresh(HWND window, main_dialog& dialog)
 {
-    engine& counter = dialog.counter;
+    const window_view view = look_at(dialog.counter);
+    if (view == dialog.shown)
+        return;
+    dialog.shown = view;
     refresh_failed_files(dialog.failed);
-    HWND files_bar = GetDlgItem(window, IDC_FILES_PROGRESS);
-    HWND file_bar = GetDlgItem(window, IDC_FILE_PROGRESS);
-    if (counter.is_running()) {
-        show_bar(files_bar, counter.files_percent());
-        show_bar(file_bar, counter.file_percent());
-    } else {
-        ShowWindow(files_bar, SW_HIDE);
-        ShowWindow(file_bar, SW_HIDE);
-    }
-
-    const engine::snapshot totals = counter.totals();
-    set_field_text(GetDlgItem(window, IDC_LINES), to_decimal(totals.total_lines));
-    set_field_text(GetDlgItem(window, IDC_FILES), lib::to_utf16(files_text(totals)));
-    set_field_text(GetDlgItem(window, IDC_CHARACTERS), to_decimal(totals.total_characters));
+    show_bar(GetDlgItem(window, IDC_FILES_PROGRESS), view.counting, view.files_percent);
+    show_bar(GetDlgItem(window, IDC_FILE_PROGRESS), view.counting, view.file_percent);
+    set_field_text(GetDlgItem(window, IDC_LINES), lib::to_utf16(view.lines_text()));
+    set_field_text(GetDlgItem(window, IDC_FILES), lib::to_utf16(files_text(view.totals)));
+    set_field_text(GetDlgItem(window, IDC_CHARACTERS), lib::to_utf16(view.characters_text()));
 }
 
 // A double-click on the files field opens the failed files, once there are any. Subclassed
@@ -156,7 +158,7 @@ bool run_command(HWND window, main_dialog& dialog, WPARAM command)
         copy_text(window, lib::to_utf16(totals_line(dialog.counter.totals())));
         return true;
     case FAILED_FILES_COMMAND_ID:
-        if (dialog.counter.totals().files_failed != 0)
+        if (failed_files_enabled(dialog))
             show_failed_files(window, dialog.failed);
         return true;
     case WALK_FOLDERS_COMMAND_ID:
@@ -221,8 +223,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         return run_command(window, *dialog, wparam & 0xFFF0);
     case WM_INITMENUPOPUP:
         if (HIWORD(lparam))
-            update_system_menu(reinterpret_cast<HMENU>(wparam), dialog->counter.totals().files_failed != 0,
-                               dialog->walk_folders);
+            update_system_menu(reinterpret_cast<HMENU>(wparam), failed_files_enabled(*dialog), dialog->walk_folders);
         return FALSE;
     case WM_COPYDATA:
         // The answer goes back through DWLP_MSGRESULT.

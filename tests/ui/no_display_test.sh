@@ -32,7 +32,7 @@ expect 1 err 'no display' 1 -- a.txt
 # Qt would abort with a core dump here.
 expect 1 err 'could not connect to display :97' 1 DISPLAY=:97 -- a.txt
 expect 0 out 'Usage: pomvane' '' -- --help
-expect 0 out '^ *-r, --recursive ' '' -- --help
+expect 0 out '^ *-r, --recursive$' '' -- --help
 expect 0 out '^pomvane 1\.' 1 -- --version
-expect 2 err "Unknown option 'bogus'" '' -- --bogus a.txt
+expect 2 err "Unknown option '--bogus'" '' -- --bogus a.txt
 exit $failed

@@ -128,11 +128,15 @@ void SingleInstanceTest::badPeersAreRefused_data()
     lengthTooLong[handover::headerSize + 11] = char(200);
     QByteArray withNul = good;
     withNul[handover::headerSize + 12 + 4] = '\0';
+    // Twenty bytes that announce 2^32 - 1 paths: refused by the count before anything is sized
+    // for them, or the window would end with std::bad_alloc.
+    QByteArray countPastTheBody = good.first(8) + QByteArray::fromHex("00000008" "00000000" "ffffffff");
 
     QTest::newRow("bad magic") << badMagic << false;
     QTest::newRow("oversized") << oversized << false;
     QTest::newRow("unknown flag") << unknownFlag << false;
     QTest::newRow("count too high") << countTooHigh << false;
+    QTest::newRow("count past the body") << countPastTheBody << false;
     QTest::newRow("length past the end") << lengthTooLong << false;
     QTest::newRow("NUL in a path") << withNul << false;
     QTest::newRow("bytes after the message") << good + "x" << false;

@@ -7,6 +7,8 @@
 #include "resource.h"
 #include "translations.h"
 
+#include "present/failure_text.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -19,6 +21,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <cerrno>
 
 // The window in the person's language, as LANGUAGE chooses it: run once with LANGUAGE=de and
 // once with LANGUAGE=fr, against the catalogues the build made.
@@ -36,6 +40,7 @@ struct Expected
     QString aboutVersion;
     QStringList failedWindow; // the failed files window's title, columns and buttons
     QString folderReason;     // its reason for a folder dropped
+    QString readErrorStart;   // a read error's reason after 12 bytes, before the system's message
 };
 
 const QHash<QString, Expected> expectedByLanguage = {
@@ -49,7 +54,8 @@ const QHash<QString, Expected> expectedByLanguage = {
         "Über Pomvane",
         "Pomvane Version " POMVANE_RELEASE,
         { "Nicht lesbare Dateien", "Datei", "Grund", "Schließen", "&Kopieren" },
-        "ist ein Ordner" } },
+        "ist ein Ordner",
+        "Lesefehler nach 12 Bytes: " } },
     { "fr",
       { { "Fichiers\u00a0:", "Caractères\u00a0:", "Lignes\u00a0:", "Réinitialiser", "Fermer" },
         { "&Ajouter des fichiers...", "Co&ller des fichiers", "Copier les &totaux", "&Fichiers illisibles...", "-",
@@ -60,7 +66,8 @@ const QHash<QString, Expected> expectedByLanguage = {
         "À propos de Pomvane",
         "Pomvane version " POMVANE_RELEASE,
         { "Fichiers illisibles", "Fichier", "Raison", "Fermer", "&Copier" },
-        "est un dossier" } },
+        "est un dossier",
+        "erreur de lecture après 12\u00a0octets\u00a0: " } },
 };
 
 // The entries of the context menu that target opens.
@@ -189,6 +196,16 @@ void TranslationTest::failedFilesWindowSpeaksTheLanguage()
     QTreeWidget *list = failed.findChild<QTreeWidget *>();
     QCOMPARE(list->topLevelItemCount(), 1);
     QCOMPARE(list->topLevelItem(0)->text(1), expected.folderReason);
+
+    // Every kind of failure has words in the language, those written only in present/ too.
+    for (int kind = failure_reason::missing; kind <= failure_reason::name_not_unicode; ++kind) {
+        const words english = failure_words(failure_reason::kind(kind));
+        if (kind != failure_reason::system_error)
+            QVERIFY2(translatedWords(english) != english.text, english.text);
+    }
+    const std::string readError = failure_text(failure_reason::read_failed(12, EIO),
+                                               translatedWords(failure_words(failure_reason::read_error)));
+    QVERIFY2(QString::fromStdString(readError).startsWith(expected.readErrorStart), readError.c_str());
 }
 
 QTEST_MAIN(TranslationTest)

@@ -38,22 +38,6 @@
         <source>&amp;Copy</source>
         <translation>&amp;Kopieren</translation>
     </message>
-    <message>
-        <source>and %1 more</source>
-        <translation>und %1 weitere</translation>
-    </message>
-    <message>
-        <source>is a folder</source>
-        <translation>ist ein Ordner</translation>
-    </message>
-    <message>
-        <source>not a regular file</source>
-        <translation>keine reguläre Datei</translation>
-    </message>
-    <message>
-        <source>file system loop</source>
-        <translation>Schleife im Dateisystem</translation>
-    </message>
 </context>
 <context>
     <name>CPomvaneDlg</name>
@@ -101,14 +85,6 @@
         <source>Add Files</source>
         <translation>Dateien hinzufügen</translation>
     </message>
-    <message numerus="yes">
-        <source>%1 (%2 failed to open)</source>
-        <comment>files counted (of which failed)</comment>
-        <translation>
-            <numerusform>%1 (%2 nicht lesbar)</numerusform>
-            <numerusform>%1 (%2 nicht lesbar)</numerusform>
-        </translation>
-    </message>
     <message>
         <source>&amp;About Pomvane...</source>
         <translation>Ü&amp;ber Pomvane...</translation>
@@ -120,6 +96,55 @@
     <message>
         <source>Count Files in F&amp;olders</source>
         <translation>Dateien in &amp;Ordnern zählen</translation>
+    </message>
+</context>
+<context>
+    <name>failed_list</name>
+    <message>
+        <source>and %1 more</source>
+        <translation>und %1 weitere</translation>
+    </message>
+</context>
+<context>
+    <name>failure_text</name>
+    <message>
+        <source>No such file or directory</source>
+        <translation>Datei oder Verzeichnis nicht gefunden</translation>
+    </message>
+    <message>
+        <source>is a folder</source>
+        <translation>ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>read error after %1 bytes: %2</source>
+        <translation>Lesefehler nach %1 Bytes: %2</translation>
+    </message>
+    <message>
+        <source>read would block</source>
+        <translation>Lesen würde blockieren</translation>
+    </message>
+    <message>
+        <source>file system loop</source>
+        <translation>Schleife im Dateisystem</translation>
+    </message>
+    <message>
+        <source>name is not valid Unicode</source>
+        <translation>Name ist kein gültiges Unicode</translation>
+    </message>
+</context>
+<context>
+    <name>totals_text</name>
+    <message numerus="yes">
+        <source>%1 (%2 failed to open)</source>
+        <comment>files counted (of which failed)</comment>
+        <translation>
+            <numerusform>%1 (%2 nicht lesbar)</numerusform>
+            <numerusform>%1 (%2 nicht lesbar)</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

@@ -38,22 +38,6 @@
         <source>&amp;Copy</source>
         <translation>&amp;Copier</translation>
     </message>
-    <message>
-        <source>and %1 more</source>
-        <translation>et %1 de plus</translation>
-    </message>
-    <message>
-        <source>is a folder</source>
-        <translation>est un dossier</translation>
-    </message>
-    <message>
-        <source>not a regular file</source>
-        <translation>n’est pas un fichier ordinaire</translation>
-    </message>
-    <message>
-        <source>file system loop</source>
-        <translation>boucle dans le système de fichiers</translation>
-    </message>
 </context>
 <context>
     <name>CPomvaneDlg</name>
@@ -101,14 +85,6 @@
         <source>Add Files</source>
         <translation>Ajouter des fichiers</translation>
     </message>
-    <message numerus="yes">
-        <source>%1 (%2 failed to open)</source>
-        <comment>files counted (of which failed)</comment>
-        <translation>
-            <numerusform>%1 (%2 illisible)</numerusform>
-            <numerusform>%1 (%2 illisibles)</numerusform>
-        </translation>
-    </message>
     <message>
         <source>&amp;About Pomvane...</source>
         <translation>À &amp;propos de Pomvane...</translation>
@@ -120,6 +96,55 @@
     <message>
         <source>Count Files in F&amp;olders</source>
         <translation>Compter les fichiers des d&amp;ossiers</translation>
+    </message>
+</context>
+<context>
+    <name>failed_list</name>
+    <message>
+        <source>and %1 more</source>
+        <translation>et %1 de plus</translation>
+    </message>
+</context>
+<context>
+    <name>failure_text</name>
+    <message>
+        <source>No such file or directory</source>
+        <translation>Aucun fichier ou dossier de ce type</translation>
+    </message>
+    <message>
+        <source>is a folder</source>
+        <translation>est un dossier</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>n’est pas un fichier ordinaire</translation>
+    </message>
+    <message>
+        <source>read error after %1 bytes: %2</source>
+        <translation>erreur de lecture après %1&#xa0;octets&#xa0;: %2</translation>
+    </message>
+    <message>
+        <source>read would block</source>
+        <translation>la lecture bloquerait</translation>
+    </message>
+    <message>
+        <source>file system loop</source>
+        <translation>boucle dans le système de fichiers</translation>
+    </message>
+    <message>
+        <source>name is not valid Unicode</source>
+        <translation>le nom n’est pas de l’Unicode valide</translation>
+    </message>
+</context>
+<context>
+    <name>totals_text</name>
+    <message numerus="yes">
+        <source>%1 (%2 failed to open)</source>
+        <comment>files counted (of which failed)</comment>
+        <translation>
+            <numerusform>%1 (%2 illisible)</numerusform>
+            <numerusform>%1 (%2 illisibles)</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

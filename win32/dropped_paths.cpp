@@ -1,4 +1,4 @@
-#include "paths.h"
+#include "dropped_paths.h"
 
 #include "lib/paths.h"
 

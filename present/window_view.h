@@ -1,0 +1,27 @@
+#pragma once
+
+#include "engine/engine.h"
+
+#include <cstdint>
+#include <string>
+
+// What both windows show of the engine, as one small value: taken every 100 ms, and drawn only
+// when it differs from the last one drawn, so that a window that counts nothing redraws
+// nothing. The windows only draw it: every decision about what they show is made here.
+struct window_view {
+    engine::snapshot totals;
+    bool counting = false;           // the two progress bars are shown
+    std::uint32_t files_percent = 0; // the lower bar, 0 to 100, while counting
+    std::uint32_t file_percent = 0;  // the upper bar, 0 to 100 (a file that grew shows 100)
+    std::uint64_t failures_not_kept = 0;
+
+    bool operator==(const window_view&) const = default;
+
+    // The characters and lines fields; the files field is files_text(totals).
+    std::string characters_text() const;
+    std::string lines_text() const;
+    // "Failed Files..." (and a double-click on the files field) once a file failed.
+    bool failed_files_enabled() const { return totals.files_failed != 0; }
+};
+
+window_view look_at(engine& counter);
