@@ -7,7 +7,6 @@
 #include "engine/mapped_count.h"
 
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <span>
 
@@ -44,6 +43,12 @@ bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<st
     bool mapping = false;
     std::uint64_t map_from = 0;
     counts total;
+    // A file that cannot be read counts as failed, with nothing of it.
+    const auto fail = [&](failure_reason why) {
+        reason = why;
+        run_blocking([&]() noexcept { file.close(); });
+        return false;
+    };
     bool more = true;
     while (more && state == running) {
         std::int64_t n;
@@ -58,11 +63,13 @@ bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<st
         } else {
             n = run_blocking([&]() noexcept { return file.read(buffer.data(), buffer.size()); });
         }
-        if (n < 0) {
-            reason = failure_reason::read_failed(total.bytes, file.error().code);
-            run_blocking([&]() noexcept { file.close(); });
-            return false; // a file that cannot be read counts as failed, with nothing of it
-        }
+        if (n < 0)
+            return fail(failure_reason::read_failed(total.bytes, file.error().code));
+        // The end, unless it comes before the size the file had when opened: then it was cut
+        // short meanwhile (another program truncated it), and what was read is no count of it.
+        if (n == 0 && opened_size > 0 && total.bytes < opened_size
+            && run_blocking([&]() noexcept { return file.shrank(); }))
+            return fail(failure_reason::cut_short(total.bytes));
         if (n == 0)
             break;
         const auto got = static_cast<std::size_t>(n);
@@ -73,14 +80,10 @@ bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<st
         // known size) reads on until a read returns nothing.
         more = run.bytes == got && !(opened_size > 0 && got < buffer.size() && total.bytes >= opened_size);
         if (mapping && more && total.bytes >= map_from) {
-            if (!count_mapped(file, opened_size, state, running, position, run_blocking, total)) {
-                // A page lost while mapped: the file was truncated, or its device failed.
-                reason = failure_reason::read_failed(total.bytes, EIO);
-                run_blocking([&]() noexcept { file.close(); });
-                return false; // as a read error
-            }
+            if (!count_mapped(file, opened_size, state, running, position, run_blocking, total))
+                return fail(failure_reason::read_failed(total.bytes, file.error().code));
             // Reads go on from there: past the size the file had (it grew), through a window
-            // not in memory, or nowhere after a stop.
+            // not in memory or one that lost pages while mapped, or nowhere after a stop.
             map_from = total.bytes + map_window;
         }
     }

@@ -52,6 +52,10 @@ public:
     // nothing, when the data would have to come from the disk. On Windows: read().
     static constexpr std::int64_t not_cached = -2;
     std::int64_t read_cached(char* buffer, std::size_t size);
+    // Whether the file is now shorter than size(): cut short since it was opened, or its
+    // size could not be learnt again. Not so for a file whose size is only nominal (sysfs
+    // gives 4096 bytes for attributes that hold a few), which ends before it.
+    bool shrank();
     // Asks for the file's first `length` bytes to be fetched into memory in the background.
     // On Windows: nothing.
     void advise_willneed(std::uint64_t length);
@@ -64,7 +68,7 @@ public:
     // mapped (truncated) raises SIGBUS when touched: see lib/fault_guard.h.
     const char* map_cached(std::uint64_t offset, std::size_t length);
     static void unmap(const char* data, std::size_t length);
-    // Where read() goes on from.
+    // Where read() goes on from; false, with error(), when it cannot be set.
     bool seek(std::uint64_t offset);
 #endif
     void close();

@@ -191,9 +191,18 @@ void input_file::unmap(const char* data, std::size_t length)
     ::munmap(const_cast<char*>(data), length);
 }
 
+bool input_file::shrank()
+{
+    struct stat now;
+    return ::fstat(static_cast<int>(native), &now) != 0 || static_cast<std::uint64_t>(now.st_size) < bytes;
+}
+
 bool input_file::seek(std::uint64_t offset)
 {
-    return ::lseek(static_cast<int>(native), static_cast<off_t>(offset), SEEK_SET) >= 0;
+    if (::lseek(static_cast<int>(native), static_cast<off_t>(offset), SEEK_SET) >= 0)
+        return true;
+    failure = failure_reason::system(errno);
+    return false;
 }
 
 void input_file::close()

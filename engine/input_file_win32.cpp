@@ -73,6 +73,12 @@ std::int64_t input_file::read_cached(char* buffer, std::size_t size)
     return read(buffer, size);
 }
 
+bool input_file::shrank()
+{
+    LARGE_INTEGER now;
+    return !GetFileSizeEx(reinterpret_cast<HANDLE>(native), &now) || static_cast<std::uint64_t>(now.QuadPart) < bytes;
+}
+
 void input_file::advise_willneed(std::uint64_t)
 {
 }

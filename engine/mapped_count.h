@@ -30,10 +30,12 @@ bool count_window(const char* window, std::size_t length, std::size_t skip, cons
 // to `total`, storing the position and looking at `state` every 1 KiB as reads do. Ends at
 // `size`, at a stop, at the first window that is not wholly in memory (its pages would come
 // from a disk or mount, which may not answer: reads wait for them where a stop can let the
-// worker go) or at a page that cannot be read. Except after a failure (false), the file's
-// read position is then where the count ended, so that reads go on from there.
-// run_blocking(call) runs the calls that may block for good (mapping revalidates a network
-// file, seeking may too): an executor for blocking calls, as the engine's unattended().
+// worker go), or at a window that lost a page while counted (the file was cut short, or its
+// device failed), which is left uncounted. The file's read position is then where the count
+// ended, so that reads go on from there and meet the file's new end or the device's error
+// themselves; false, with file.error(), when it could not be set. run_blocking(call) runs
+// the calls that may block for good (mapping revalidates a network file, seeking may too):
+// an executor for blocking calls, as the engine's unattended().
 template <typename BlockingExecutor>
 bool count_mapped(input_file& file, std::uint64_t size, const std::atomic<std::int32_t>& state,
                   std::int32_t running, std::atomic<std::uint64_t>& position, BlockingExecutor run_blocking,
@@ -66,7 +68,7 @@ bool count_mapped(input_file& file, std::uint64_t size, const std::atomic<std::i
         const auto skip = static_cast<std::size_t>(at - start);
         counts counted;
         if (!count_window(window.data, length, skip, state, running, position, at, counted))
-            return false;
+            break;
         total.join(counted);
         at += counted.bytes;
         if (counted.bytes < length - skip)

@@ -17,6 +17,8 @@ const char* failure_words(failure_reason::kind what)
         return "not a regular file";
     case failure_reason::read_error:
         return "read error after %1 bytes: %2";
+    case failure_reason::shortened:
+        return "read error after %1 bytes: the file was shortened";
     case failure_reason::would_block:
         return "read would block";
     case failure_reason::file_system_loop:
