@@ -49,6 +49,10 @@ bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<st
         run_blocking([&]() noexcept { file.close(); });
         return false;
     };
+    const auto read_failure = [&] {
+        const failure_reason& error = file.error();
+        return error.what == failure_reason::would_block ? error : failure_reason::read_failed(total.bytes, error.code);
+    };
     bool more = true;
     while (more && state == running) {
         std::int64_t n;
@@ -64,7 +68,7 @@ bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<st
             n = run_blocking([&]() noexcept { return file.read(buffer.data(), buffer.size()); });
         }
         if (n < 0)
-            return fail(failure_reason::read_failed(total.bytes, file.error().code));
+            return fail(read_failure());
         // The end, unless it comes before the size the file had when opened: then it was cut
         // short meanwhile (another program truncated it), and what was read is no count of it.
         if (n == 0 && opened_size > 0 && total.bytes < opened_size
@@ -81,7 +85,7 @@ bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<st
         more = run.bytes == got && !(opened_size > 0 && got < buffer.size() && total.bytes >= opened_size);
         if (mapping && more && total.bytes >= map_from) {
             if (!count_mapped(file, opened_size, state, running, position, run_blocking, total))
-                return fail(failure_reason::read_failed(total.bytes, file.error().code));
+                return fail(read_failure());
             // Reads go on from there: past the size the file had (it grew), through a window
             // not in memory or one that lost pages while mapped, or nowhere after a stop.
             map_from = total.bytes + map_window;

@@ -39,14 +39,15 @@ public:
     // Opens path (raw bytes, used whole) when it names a readable regular file; false
     // otherwise, a path with an embedded NUL included. Closes what was open before.
     bool open(const std::string& path);
-    // Why the last open() or read() failed; none after a success. A read's failure carries
-    // the system's error alone: the caller knows how far it got.
+    // Why the last open() or read() failed; none after a success. A read's failure is a read
+    // that would block, or carries the system's error alone: the caller knows how far it got.
     const failure_reason& error() const { return failure; }
     bool is_open() const { return native != -1; }
     // The size the file had when it was opened; 0 for files that do not know theirs
     // (those under /proc and /sys), which are read until a read returns nothing.
     std::uint64_t size() const { return bytes; }
-    // Bytes read into buffer, 0 at the end, -1 on a read error. Interrupted reads are retried.
+    // Bytes read into buffer, 0 at the end, -1 on a read error or where the read would wait
+    // for data (would_block): it never waits for any. Interrupted reads are retried.
     std::int64_t read(char* buffer, std::size_t size);
     // As read(), but takes only what is already in memory: returns not_cached, having read
     // nothing, when the data would have to come from the disk. On Windows: read().

@@ -135,18 +135,14 @@ bool input_file::open(const std::string& path)
 
 std::int64_t input_file::read(char* buffer, std::size_t size)
 {
-    const int fd = static_cast<int>(native);
-    std::int64_t n = retried(fd, plain_read, buffer, size);
-    if (n < 0 && errno == EAGAIN) {
-        // A file system that honours O_NONBLOCK on regular files: block from now on.
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        n = retried(fd, plain_read, buffer, size);
-    }
-    if (n < 0) {
-        failure = failure_reason::system(errno);
-        return -1;
-    }
-    return n;
+    const std::int64_t n = retried(static_cast<int>(native), plain_read, buffer, size);
+    if (n >= 0)
+        return n;
+    // The file is open non-blocking: where its file system honours that (/proc/kmsg, which
+    // waits for the next message), a read that would wait for data that may never come
+    // fails instead.
+    failure = errno == EAGAIN ? failure_reason{failure_reason::would_block} : failure_reason::system(errno);
+    return -1;
 }
 
 std::int64_t input_file::read_cached(char* buffer, std::size_t size)
