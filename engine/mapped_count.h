@@ -18,7 +18,6 @@ inline constexpr std::uint64_t map_minimum = 8 << 20;
 // little per byte from 4 MiB up.
 inline constexpr std::size_t map_window = 4 << 20;
 
-#ifndef _WIN32
 // Counts window[skip, length) with the line-feed kernel that reads use, base being the file
 // offset of window[skip], into `counted`. False when a page of the window could not be read;
 // then nothing it counted is to be used.
@@ -76,12 +75,3 @@ bool count_mapped(input_file& file, std::uint64_t size, const std::atomic<std::i
     }
     return at == from || run_blocking([&]() noexcept { return file.seek(at); });
 }
-#else
-// Windows reads every file.
-template <typename BlockingExecutor>
-bool count_mapped(input_file&, std::uint64_t, const std::atomic<std::int32_t>&, std::int32_t,
-                  std::atomic<std::uint64_t>&, BlockingExecutor, counts&)
-{
-    return true;
-}
-#endif
