@@ -15,6 +15,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -421,6 +422,48 @@ TEST(CountFile, AFileCutShortWhileCountedFailsWhicheverWayItIsRead)
     EXPECT_EQ(count_cut(small, 1 << 20, 512 << 10), "read error after 1048576 bytes: the file was shortened");
     dir.write("small", std::string(4 << 20, 'x'));
     EXPECT_EQ(count_cut(small, 1 << 20, 5 << 20), "counted 5242880");
+}
+
+// Mapped windows meet each other and reads without losing or repeating a byte. The content
+// repeats nothing a shifted window could hide behind: an LF on the first window boundary and
+// none near it, one ending the third window, letters at random between. Counted whole, with
+// its second window read instead of mapped, then without its final LF, mapped and with its
+// last window read.
+TEST(CountFile, MappedWindowsAndReadsMeetExactly)
+{
+    const scratch_dir dir(fs::current_path()); // /tmp may be kept in memory, never cold
+    constexpr std::size_t window = 4 << 20;
+    std::mt19937_64 random(5);
+    std::string bytes(3 * window + (1 << 20) + 7, 'x');
+    for (char& c : bytes)
+        c = static_cast<char>('a' + random() % 26);
+    for (std::size_t at = 50'000; at < bytes.size(); at += 60'000 + random() % 70'000)
+        bytes[at] = '\n';
+    std::fill(bytes.begin() + window - 65'536, bytes.begin() + window + 65'536, 'y');
+    bytes[window] = '\n';
+    bytes[3 * window - 1] = '\n';
+    bytes.back() = '\n';
+    const std::string path = dir.write("windows", bytes);
+    engine counter;
+    engine_probe probe(counter);
+    const auto expect_counted = [&](std::size_t size, const char* how) {
+        const std::string_view part(bytes.data(), size);
+        const auto r = probe.count(path);
+        EXPECT_EQ(r.characters, size) << how;
+        EXPECT_EQ(r.lines, static_cast<std::uint64_t>(std::count(part.begin(), part.end(), '\n'))
+                               + (part.back() != '\n')) << how;
+    };
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    expect_counted(bytes.size(), "mapped");
+    const bool second_cold = evicted(fd, window, window);
+    expect_counted(bytes.size(), "the second window read");
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(bytes.size() - 1)), 0);
+    expect_counted(bytes.size() - 1, "without its final LF, mapped");
+    const bool last_cold = evicted(fd, 3 * window, bytes.size() - 1 - 3 * window);
+    expect_counted(bytes.size() - 1, "without its final LF, the last window read");
+    ::close(fd);
+    SKIP_UNLESS_COLD(second_cold && last_cold);
 }
 
 // Debian 12's kernel (6.1) has no cachestat: there mincore() alone says what may be mapped.
