@@ -25,7 +25,7 @@ bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<st
                   bool* missed_cache = nullptr)
 {
     position = 0;
-    // 0 for files that do not know their size (/proc, /sys): those are read to the end.
+    // 0 for files that do not know their size (/proc): those are read to the end.
     const std::uint64_t opened_size = file.size();
     size = opened_size;
     if (!file.is_open()) {

@@ -45,7 +45,7 @@ public:
     const failure_reason& error() const { return failure; }
     bool is_open() const { return native != -1; }
     // The size the file had when it was opened; 0 for files that do not know theirs
-    // (those under /proc and /sys), which are read until a read returns nothing.
+    // (those under /proc), which are read until a read returns nothing.
     std::uint64_t size() const { return bytes; }
     // Bytes read into buffer, 0 at the end, -1 on a read error or where the read would wait
     // for data (would_block): it never waits for any. Interrupted reads are retried.
