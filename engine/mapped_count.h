@@ -9,7 +9,9 @@
 #include <cstdint>
 
 // Counting a file in memory through read-only mappings instead of read(): it saves the
-// kernel's copy out of the page cache, most of what a read() of cached data costs.
+// kernel's copy out of the page cache, most of what a read() of cached data costs. Where the
+// system cannot tell what is in memory, input_file::map_cached maps nothing, and count_mapped
+// leaves the whole file to reads.
 
 // Files smaller than this are read: for them a mapping costs more than the copy it saves.
 inline constexpr std::uint64_t map_minimum = 8 << 20;
