@@ -152,8 +152,8 @@ void line_feeds(benchmark::State& run, bool fused)
         std::uint64_t counted = 0;
         for (std::size_t pass = 0; pass < passes; ++pass) {
             if (fused) {
-                const line_feed_run done = count_line_feeds_watched(buffer.data(), buffer_size, state,
-                                                                    lib::threadable::running, position, counted);
+                const counts done = count_line_feeds_watched(buffer.data(), buffer_size, state,
+                                                             lib::threadable::running, position, counted);
                 line_feeds += done.line_feeds;
                 counted += done.bytes;
                 continue;

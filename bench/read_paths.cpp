@@ -59,8 +59,8 @@ std::uint64_t mapped_road(input_file& file, std::size_t size)
 {
     const std::atomic<std::int32_t> state{1};
     std::atomic<std::uint64_t> position{0};
-    const mapped_run run = count_mapped(file, 0, size, state, 1, position, [](auto call) { return call(); });
-    if (run.failed || run.bytes != size) {
+    counts run;
+    if (!count_mapped(file, size, state, 1, position, [](auto call) { return call(); }, run) || run.bytes != size) {
         std::fprintf(stderr, "read_paths: the file is not wholly in memory, or shrank\n");
         std::exit(1);
     }

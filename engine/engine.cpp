@@ -1,5 +1,7 @@
 #include "engine.h"
 
+#include "count_file.h"
+
 #include <algorithm>
 #include <climits>
 #include <iterator>
@@ -68,17 +70,18 @@ void engine::run()
         input_file file = from_ahead ? ahead.take(around) : input_file();
         ahead.open(files_ahead(ahead, walk, upcoming), around);
 
-        std::uint64_t characters = 0;
-        std::uint64_t lines = 0;
+        const std::span<char> bytes(buffer[0].bytes, read_size);
+        counts counted;
         failure_reason reason;
         bool missed_cache = false;
-        const bool opened = from_ahead ? count_opened(file, buffer[0].bytes, characters, lines, reason)
-                                       : count_file(next.path, buffer[0].bytes, characters, lines, reason,
+        const bool opened = from_ahead ? count_opened(file, bytes, state, running, file_size, file_position,
+                                                      run_blocking, counted, reason)
+                                       : count_file(next.path, bytes, counted, reason,
                                                     ahead.active() ? nullptr : &missed_cache);
         if (!ahead.active())
             ahead.first_read(missed_cache);
         const std::lock_guard<lib::lockable> guard(*this);
-        add_result(opened, from_ahead, characters, lines, next.path, reason);
+        add_result(opened, from_ahead, counted.characters(), counted.lines(), next.path, reason);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/counts.h"
 #include "engine/failure.h"
 #include "engine/folder_listing.h"
 #include "engine/folder_walk.h"
@@ -110,16 +111,14 @@ private:
     // Under the lock: keeps the failure while under the bound.
     void add_failure(const std::string& path, failure_reason reason);
 
-    // Counts one file while the state stays running, reading through buffer (read_size
-    // bytes); false, with the reason, when it cannot be opened as a regular file or a read
-    // fails. With
-    // missed_cache, the first read takes only what is in memory, and *missed_cache is set
-    // when that was not all. Called on the worker without the lock.
-    bool count_file(const std::string& path, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
-                    failure_reason& reason, bool* missed_cache = nullptr);
-    // The same for a file already opened (false when it could not be).
-    bool count_opened(input_file& file, char* buffer, std::uint64_t& characters, std::uint64_t& lines,
-                      failure_reason& reason, bool* missed_cache = nullptr);
+    // Counts one file while the state stays running, reading through buffer; false, with the
+    // reason, when it cannot be opened as a regular file or a read fails. With missed_cache,
+    // the first read takes only what is in memory, and *missed_cache is set when that was not
+    // all. Called on the worker without the lock. A file opened ahead goes to count_opened
+    // (engine/count_file.h), with run_blocking as its executor of calls that may block.
+    bool count_file(const std::string& path, std::span<char> buffer, counts& counted, failure_reason& reason,
+                    bool* missed_cache = nullptr);
+    static constexpr auto run_blocking = [](auto call) { return unattended(call); };
 
     // 128 KiB per read(): large enough that a read() costs little per byte, small enough to
     // stay in L2.

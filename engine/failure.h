@@ -13,13 +13,14 @@ struct failure_reason {
         is_a_folder,        // a folder given while folders are not walked
         not_a_regular_file, // a FIFO, socket or device
         read_error,         // reading failed after `bytes` bytes, with the system's `code`
+        shortened,          // the file ended after `bytes` bytes, before the size it had when opened
         would_block,        // a read that would have waited for data that may never come
         file_system_loop,   // a folder met again below itself
         name_not_unicode,   // a name with no UTF-8 form (Windows)
     };
     kind what = none;
     std::uint32_t code = 0;  // the system's error number (errno, GetLastError())
-    std::uint64_t bytes = 0; // read_error: the bytes read before it
+    std::uint64_t bytes = 0; // read_error, shortened: the bytes read before it
 
     // The kind a system error number stands for, with the number kept.
     static failure_reason system(unsigned long code);
@@ -27,6 +28,7 @@ struct failure_reason {
     {
         return {read_error, static_cast<std::uint32_t>(code), bytes};
     }
+    static failure_reason cut_short(std::uint64_t bytes) { return {shortened, 0, bytes}; }
 
     explicit operator bool() const { return what != none; }
     bool operator==(const failure_reason&) const = default;

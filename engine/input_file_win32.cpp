@@ -73,8 +73,34 @@ std::int64_t input_file::read_cached(char* buffer, std::size_t size)
     return read(buffer, size);
 }
 
+bool input_file::shrank()
+{
+    LARGE_INTEGER now;
+    return !GetFileSizeEx(reinterpret_cast<HANDLE>(native), &now) || static_cast<std::uint64_t>(now.QuadPart) < bytes;
+}
+
 void input_file::advise_willneed(std::uint64_t)
 {
+}
+
+// Windows reads every file: nothing here tells what is in memory.
+const char* input_file::map_cached(std::uint64_t, std::size_t)
+{
+    return nullptr;
+}
+
+void input_file::unmap(const char*, std::size_t)
+{
+}
+
+bool input_file::seek(std::uint64_t offset)
+{
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (SetFilePointerEx(reinterpret_cast<HANDLE>(native), to, nullptr, FILE_BEGIN))
+        return true;
+    failure = failure_reason::system(GetLastError());
+    return false;
 }
 
 void input_file::close()

@@ -13,19 +13,19 @@ std::size_t count_line_feeds_portable(const char* data, std::size_t size) noexce
     return static_cast<std::size_t>(std::count(data, data + size, '\n'));
 }
 
-line_feed_run count_line_feeds_watched_portable(const char* data, std::size_t size,
-                                                const std::atomic<std::int32_t>& state, std::int32_t running,
-                                                std::atomic<std::uint64_t>& position,
-                                                std::uint64_t base) noexcept
+counts count_line_feeds_watched_portable(const char* data, std::size_t size, const std::atomic<std::int32_t>& state,
+                                         std::int32_t running, std::atomic<std::uint64_t>& position,
+                                         std::uint64_t base) noexcept
 {
-    line_feed_run run;
+    std::uint64_t line_feeds = 0;
+    std::size_t done = 0;
     for (;;) {
-        const std::size_t length = std::min(watch_block, size - run.bytes);
-        run.line_feeds += count_line_feeds_portable(data + run.bytes, length);
-        run.bytes += length;
-        position.store(base + run.bytes, std::memory_order_relaxed);
-        if (run.bytes == size || state.load(std::memory_order_acquire) != running)
-            return run;
+        const std::size_t length = std::min(watch_block, size - done);
+        line_feeds += count_line_feeds_portable(data + done, length);
+        done += length;
+        position.store(base + done, std::memory_order_relaxed);
+        if (done == size || state.load(std::memory_order_acquire) != running)
+            return counts::of(data, done, line_feeds);
     }
 }
 
@@ -87,7 +87,7 @@ __attribute__((target("avx2"))) std::size_t count_line_feeds_avx2(const char* da
 // The same per-lane counting over the whole buffer, the lanes carried from block to block: a
 // call per block would fold and sum them every 1024 bytes, which costs about half as much
 // again as the counting itself.
-__attribute__((target("avx2"))) line_feed_run count_line_feeds_watched_avx2(
+__attribute__((target("avx2"))) counts count_line_feeds_watched_avx2(
     const char* data, std::size_t size, const std::atomic<std::int32_t>& state, std::int32_t running,
     std::atomic<std::uint64_t>& position, std::uint64_t base) noexcept
 {
@@ -122,7 +122,7 @@ __attribute__((target("avx2"))) line_feed_run count_line_feeds_watched_avx2(
         if (done == size || state.load(std::memory_order_acquire) != running)
             break;
     }
-    return {sum_lanes(fold_lanes(sums, a, b, c, d)) + tail, done};
+    return counts::of(data, done, sum_lanes(fold_lanes(sums, a, b, c, d)) + tail);
 }
 
 bool cpu_has_avx2() noexcept
@@ -137,9 +137,9 @@ std::size_t count_line_feeds_avx2(const char* data, std::size_t size) noexcept
     return count_line_feeds_portable(data, size);
 }
 
-line_feed_run count_line_feeds_watched_avx2(const char* data, std::size_t size,
-                                            const std::atomic<std::int32_t>& state, std::int32_t running,
-                                            std::atomic<std::uint64_t>& position, std::uint64_t base) noexcept
+counts count_line_feeds_watched_avx2(const char* data, std::size_t size, const std::atomic<std::int32_t>& state,
+                                     std::int32_t running, std::atomic<std::uint64_t>& position,
+                                     std::uint64_t base) noexcept
 {
     return count_line_feeds_watched_portable(data, size, state, running, position, base);
 }
@@ -157,9 +157,9 @@ std::size_t count_line_feeds(const char* data, std::size_t size) noexcept
     return kernel(data, size);
 }
 
-line_feed_run count_line_feeds_watched(const char* data, std::size_t size,
-                                       const std::atomic<std::int32_t>& state, std::int32_t running,
-                                       std::atomic<std::uint64_t>& position, std::uint64_t base) noexcept
+counts count_line_feeds_watched(const char* data, std::size_t size, const std::atomic<std::int32_t>& state,
+                                std::int32_t running, std::atomic<std::uint64_t>& position,
+                                std::uint64_t base) noexcept
 {
     static const auto kernel = cpu_has_avx2() ? count_line_feeds_watched_avx2 : count_line_feeds_watched_portable;
     return kernel(data, size, state, running, position, base);

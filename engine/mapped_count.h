@@ -9,16 +9,9 @@
 #include <cstdint>
 
 // Counting a file in memory through read-only mappings instead of read(): it saves the
-// kernel's copy out of the page cache, most of what a read() of cached data costs.
-
-// What count_mapped covered: the LFs and the last byte of `bytes` bytes; failed when a page
-// could not be read (the file shrank while mapped, its device failed).
-struct mapped_run {
-    bool failed = false;
-    std::uint64_t bytes = 0;
-    std::uint64_t line_feeds = 0;
-    char last = 0;
-};
+// kernel's copy out of the page cache, most of what a read() of cached data costs. Where the
+// system cannot tell what is in memory, input_file::map_cached maps nothing, and count_mapped
+// leaves the whole file to reads.
 
 // Files smaller than this are read: for them a mapping costs more than the copy it saves.
 inline constexpr std::uint64_t map_minimum = 8 << 20;
@@ -27,27 +20,29 @@ inline constexpr std::uint64_t map_minimum = 8 << 20;
 // little per byte from 4 MiB up.
 inline constexpr std::size_t map_window = 4 << 20;
 
-#ifndef _WIN32
-// Counts window[skip, length) with the line-feed kernel that reads use, base being the
-// file offset of window[skip], and stores the last byte counted. False when a page of the
-// window could not be read; then nothing it counted is to be used.
+// Counts window[skip, length) with the line-feed kernel that reads use, base being the file
+// offset of window[skip], into `counted`. False when a page of the window could not be read;
+// then nothing it counted is to be used.
 bool count_window(const char* window, std::size_t length, std::size_t skip, const std::atomic<std::int32_t>& state,
                   std::int32_t running, std::atomic<std::uint64_t>& position, std::uint64_t base,
-                  line_feed_run& counted, char& last) noexcept;
+                  counts& counted) noexcept;
 
-// Counts `file` from `from` towards `size` a window at a time, storing the position and
-// looking at `state` every 1 KiB as reads do. Ends at `size`, at a stop, at the first window
-// that is not wholly in memory (its pages would come from a disk or mount, which may not
-// answer: reads wait for them where a stop can let the worker go) or at a page that cannot be
-// read. Except after a failure, the file's read position is then where the count ended, so
-// that reads go on from there. around(call) runs the calls that may wait on a mount (mapping
-// revalidates a network file, seeking may too).
-template <typename Around>
-mapped_run count_mapped(input_file& file, std::uint64_t from, std::uint64_t size,
-                        const std::atomic<std::int32_t>& state, std::int32_t running,
-                        std::atomic<std::uint64_t>& position, Around around)
+// Counts `file` on from total.bytes towards `size` a window at a time, joining what it counts
+// to `total`, storing the position and looking at `state` every 1 KiB as reads do. Ends at
+// `size`, at a stop, at the first window that is not wholly in memory (its pages would come
+// from a disk or mount, which may not answer: reads wait for them where a stop can let the
+// worker go), or at a window that lost a page while counted (the file was cut short, or its
+// device failed), which is left uncounted. The file's read position is then where the count
+// ended, so that reads go on from there and meet the file's new end or the device's error
+// themselves; false, with file.error(), when it could not be set. run_blocking(call) runs
+// the calls that may block for good (mapping revalidates a network file, seeking may too):
+// an executor for blocking calls, as the engine's unattended().
+template <typename BlockingExecutor>
+bool count_mapped(input_file& file, std::uint64_t size, const std::atomic<std::int32_t>& state,
+                  std::int32_t running, std::atomic<std::uint64_t>& position, BlockingExecutor run_blocking,
+                  counts& total)
 {
-    mapped_run run;
+    const std::uint64_t from = total.bytes;
     std::uint64_t at = from;
     while (at < size && state.load(std::memory_order_acquire) == running) {
         // Windows start on a multiple of their size, whatever `at` is: file offsets and
@@ -65,36 +60,20 @@ mapped_run count_mapped(input_file& file, std::uint64_t from, std::uint64_t size
                     input_file::unmap(data, length);
             }
         } window;
-        around([&]() noexcept {
+        run_blocking([&]() noexcept {
             window.data = file.map_cached(start, length);
             window.length = length;
         });
         if (window.data == nullptr)
             break;
         const auto skip = static_cast<std::size_t>(at - start);
-        line_feed_run counted;
-        char last = 0;
-        if (!count_window(window.data, length, skip, state, running, position, at, counted, last)) {
-            run.failed = true;
-            return run;
-        }
-        run.line_feeds += counted.line_feeds;
-        run.last = last;
+        counts counted;
+        if (!count_window(window.data, length, skip, state, running, position, at, counted))
+            break;
+        total.join(counted);
         at += counted.bytes;
-        run.bytes = at - from;
         if (counted.bytes < length - skip)
             break; // stopped
     }
-    if (run.bytes > 0 && !around([&]() noexcept { return file.seek(at); }))
-        run.failed = true;
-    return run;
+    return at == from || run_blocking([&]() noexcept { return file.seek(at); });
 }
-#else
-// Windows reads every file.
-template <typename Around>
-mapped_run count_mapped(input_file&, std::uint64_t, std::uint64_t, const std::atomic<std::int32_t>&, std::int32_t,
-                        std::atomic<std::uint64_t>&, Around)
-{
-    return {};
-}
-#endif

@@ -17,7 +17,8 @@ namespace lib {
 //
 // touch() is left by a jump out of the signal handler: it must hold nothing that needs
 // undoing (no lock, no allocation, no object with a destructor), and what it computed is
-// lost. POSIX only: no Windows code maps files.
+// lost. On POSIX systems (fault_guard_posix.cpp); Windows code maps no file, and there
+// touch() just runs (fault_guard_win32.cpp).
 bool guarded_touch(const void* begin, std::size_t size, void (*touch)(void* context) noexcept,
                    void* context) noexcept;
 

@@ -22,12 +22,18 @@ thread_local guarded_range* active = nullptr;
 
 struct sigaction earlier {}; // the SIGBUS disposition before ours
 
-// Hands a fault that is not ours to whoever had SIGBUS before.
+// Hands a fault that is not ours on as if the guard were not there: to the handler that was
+// there before, or else to the kernel's default action, which ends the process. A SIGBUS that
+// was ignored stays ignored only when another process sent it: the kernel never lets a fault
+// be ignored (it ends the process instead), and returning would run the faulting access again,
+// for ever.
 void pass_on(int signal, siginfo_t* info, void* context)
 {
     if ((earlier.sa_flags & SA_SIGINFO) != 0) {
         earlier.sa_sigaction(signal, info, context);
-    } else if (earlier.sa_handler == SIG_DFL) {
+    } else if (earlier.sa_handler != SIG_DFL && earlier.sa_handler != SIG_IGN) {
+        earlier.sa_handler(signal);
+    } else if (earlier.sa_handler == SIG_DFL || info->si_code > 0) {
         // Die as without us: with the default action restored, the raised signal is
         // delivered once this handler returns, for a fault and a sent signal alike.
         struct sigaction fallback {};
@@ -35,8 +41,6 @@ void pass_on(int signal, siginfo_t* info, void* context)
         sigemptyset(&fallback.sa_mask);
         sigaction(signal, &fallback, nullptr);
         raise(signal);
-    } else if (earlier.sa_handler != SIG_IGN) {
-        earlier.sa_handler(signal);
     }
 }
 

@@ -45,6 +45,8 @@ void close_handle(native_handle handle) noexcept;
 // from then on it runs none of the program's code.
 bool wait_for_thread(native_handle thread) noexcept;
 
+// The kernel's id of the calling thread on Linux (os_linux.cpp) and Windows; on other POSIX
+// systems a number of the process's own, never 0 (os_thread_id_posix.cpp).
 std::uint32_t current_thread_id() noexcept;
 
 // How many files the process may hold open at once; SIZE_MAX when there is no such limit

@@ -11,7 +11,6 @@
 
 #include <pthread.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 namespace lib::os {
 
@@ -64,7 +63,7 @@ void* trampoline(void* argument)
     pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous);
     {
         std::unique_lock guard(object->mutex);
-        object->id = static_cast<std::uint32_t>(gettid());
+        object->id = current_thread_id();
         object->started = true;
         object->changed.notify_all();
         object->changed.wait(guard, [object] { return object->resumed; });
@@ -153,11 +152,6 @@ bool wait_for_thread(native_handle thread) noexcept
     std::unique_lock guard(thread->mutex);
     thread->changed.wait(guard, [thread] { return thread->ended; });
     return true;
-}
-
-std::uint32_t current_thread_id() noexcept
-{
-    return static_cast<std::uint32_t>(gettid());
 }
 
 std::size_t open_files_limit() noexcept

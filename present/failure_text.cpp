@@ -17,6 +17,8 @@ words failure_words(failure_reason::kind what)
         return PRESENT_WORDS("failure_text", "not a regular file");
     case failure_reason::read_error:
         return PRESENT_WORDS("failure_text", "read error after %1 bytes: %2");
+    case failure_reason::shortened:
+        return PRESENT_WORDS("failure_text", "read error after %1 bytes: the file was shortened");
     case failure_reason::would_block:
         return PRESENT_WORDS("failure_text", "read would block");
     case failure_reason::file_system_loop:

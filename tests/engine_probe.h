@@ -44,7 +44,12 @@ public:
             buffer = engine::read_buffer();
         result r{false, ~0ull, ~0ull, {}};
         failure_reason reason;
-        r.opened = counter.count_file(path, buffer[0].bytes, r.characters, r.lines, reason);
+        counts counted;
+        r.opened = counter.count_file(path, {buffer[0].bytes, engine::read_size}, counted, reason);
+        if (r.opened) {
+            r.characters = counted.characters();
+            r.lines = counted.lines();
+        }
         r.reason = failure_text(reason);
         counter.state = engine::finished;
         return r;

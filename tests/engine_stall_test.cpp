@@ -146,7 +146,23 @@ TEST(Walk, StaysOnTheFileSystemOfTheFolderGiven)
     counter.reset();
     counter.add_file(dir.path("mounted"), true); // the folder given is walked wherever it is
     counter.wait();
-    EXPECT_EQ(totals_of(counter), (totals{3, 0, 3 * stall_fs::file_size, 3 * lines_per_file}));
+    // "failing" and "waiting" fail, each with its reason.
+    EXPECT_EQ(totals_of(counter), (totals{3, 2, 3 * stall_fs::file_size, 3 * lines_per_file}));
+}
+
+// A read that fails part-way fails the file with how far it got; one that would wait for data
+// that may never come fails it at once instead of waiting.
+TEST_F(StalledReads, AReadThatFailsPartWayOrWouldBlockFailsTheFile)
+{
+    if (!mount())
+        return;
+    engine counter;
+    engine_probe probe(counter);
+    EXPECT_EQ(probe.count(fs->path("failing")).reason, "read error after 393216 bytes: Input/output error");
+    engine_probe::result waiting;
+    ASSERT_TRUE(returns_while_stalled([&] { waiting = probe.count(fs->path("waiting")); }));
+    EXPECT_FALSE(waiting.opened);
+    EXPECT_EQ(waiting.reason, "read would block");
 }
 
 TEST_F(StalledReads, DestructionReturnsWhileTheReadIsHeld)

@@ -1,3 +1,4 @@
+#include "engine/count_file.h"
 #include "engine/engine.h"
 #include "engine/input_file.h"
 #include "engine/line_feeds.h"
@@ -14,7 +15,9 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #ifndef _WIN32
@@ -207,7 +210,7 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
 
 #ifndef _WIN32 // POSIX only: Windows has no /proc and no FIFOs
 
-TEST(CountFile, FilesOfNoKnownSizeAreReadToTheEnd)
+TEST(CountFile, FilesOfNoKnownOrOnlyNominalSizeAreReadToTheEnd)
 {
     // /proc files report size 0 and hand out their content a page or so per read.
     const std::string path = "/proc/kallsyms";
@@ -222,6 +225,16 @@ TEST(CountFile, FilesOfNoKnownSizeAreReadToTheEnd)
     EXPECT_EQ(r.characters, bytes.size());
     EXPECT_EQ(r.lines, static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'))
                            + (bytes.back() != '\n'));
+
+    // sysfs gives its attributes a page's size whatever they hold: ending before it, they
+    // were not cut short.
+    const std::string nominal = "/sys/devices/system/cpu/online";
+    std::ifstream attribute(nominal, std::ios::binary);
+    const std::string held{std::istreambuf_iterator<char>(attribute), {}};
+    ASSERT_LT(held.size(), fs::file_size(nominal));
+    const auto a = probe.count(nominal);
+    EXPECT_TRUE(a.opened) << a.reason;
+    EXPECT_EQ(a.characters, held.size());
 }
 
 TEST(CountFile, AFifoIsLookedAtButNeverOpened)
@@ -327,8 +340,8 @@ TEST(CountFile, MappedFilesCountAlikeAndOneTruncatedMeanwhileFails)
     EXPECT_EQ(probe.file_position(), bytes.size());
 
     // Zeros, which take no room on the disk; a watcher truncates the file once the count is
-    // some way into it. Whether that lands inside a mapped window is a race: tried until it
-    // does.
+    // some way into it. Whether that comes before the count ends is a race: tried until it
+    // does. (AFileCutShortWhileCountedFailsWhicheverWayItIsRead cuts it where it chooses.)
     const std::uint64_t size = 64 << 20;
     const std::string path = dir.sparse("shrinking", size);
     bool failed = false;
@@ -347,10 +360,110 @@ TEST(CountFile, MappedFilesCountAlikeAndOneTruncatedMeanwhileFails)
         watcher.join();
         failed = !r.opened;
         EXPECT_TRUE(!failed || r.reason.starts_with("read error after ")) << r.reason;
-        // Otherwise truncated before a window was mapped, or after the end: a prefix or all.
-        EXPECT_TRUE(failed || r.characters <= size);
+        EXPECT_TRUE(failed || r.characters == size); // otherwise truncated after the end
     }
     EXPECT_TRUE(failed);
+}
+
+// count_opened with an executor that truncates the file to `to` bytes (or makes it longer)
+// once the count has reached `at`: before the blocking call it runs then, or with
+// after_the_call right after it, so that a window that call mapped loses its pages before they
+// are counted. What the count gave, in words.
+std::string count_cut(const std::string& path, std::uint64_t at, std::uint64_t to, bool after_the_call = false)
+{
+    input_file file;
+    if (!file.open(path))
+        return "not opened";
+    const std::atomic<std::int32_t> state{lib::threadable::running};
+    std::atomic<std::uint64_t> size{0}, position{0};
+    bool cut = false;
+    const auto cut_once = [&] {
+        if (!cut && position >= at)
+            cut = ::truncate(path.c_str(), static_cast<off_t>(to)) == 0;
+    };
+    const auto cutting = [&](auto call) {
+        if (!after_the_call)
+            cut_once();
+        if constexpr (std::is_void_v<decltype(call())>) {
+            call();
+            cut_once();
+        } else {
+            const auto result = call();
+            cut_once();
+            return result;
+        }
+    };
+    std::vector<char> buffer(128 << 10);
+    counts counted;
+    failure_reason reason;
+    if (!count_opened(file, buffer, state, lib::threadable::running, size, position, cutting, counted, reason))
+        return failure_text(reason);
+    return "counted " + std::to_string(counted.characters());
+}
+
+// A file that ends before the size it had when opened fails as a read error, whether its end
+// is met by reads or among mapped windows; one that grows counts all it has.
+TEST(CountFile, AFileCutShortWhileCountedFailsWhicheverWayItIsRead)
+{
+    const scratch_dir dir("/dev/shm"); // kept in memory: a big file's windows are all mapped
+    const std::string big_bytes(16 << 20, 'x');
+    const std::string big = dir.write("big", big_bytes);
+    const std::string cut_at_8_mib = "read error after 8388608 bytes: the file was shortened";
+    // Between two windows: the next one, past the new end, is not in memory, and then the
+    // read there finds nothing; neither may pass for the end of the file.
+    EXPECT_EQ(count_cut(big, 8 << 20, 1 << 20), cut_at_8_mib);
+    // Inside a window just mapped: its pages are gone when it is counted (SIGBUS, caught).
+    dir.write("big", big_bytes);
+    EXPECT_EQ(count_cut(big, 8 << 20, 1 << 20, true), cut_at_8_mib);
+    dir.write("big", big_bytes);
+    EXPECT_EQ(count_cut(big, 8 << 20, 20 << 20), "counted 20971520"); // grown: mapped, then read on
+
+    const std::string small = dir.write("small", std::string(4 << 20, 'x')); // read, never mapped
+    EXPECT_EQ(count_cut(small, 1 << 20, 512 << 10), "read error after 1048576 bytes: the file was shortened");
+    dir.write("small", std::string(4 << 20, 'x'));
+    EXPECT_EQ(count_cut(small, 1 << 20, 5 << 20), "counted 5242880");
+}
+
+// Mapped windows meet each other and reads without losing or repeating a byte. The content
+// repeats nothing a shifted window could hide behind: an LF on the first window boundary and
+// none near it, one ending the third window, letters at random between. Counted whole, with
+// its second window read instead of mapped, then without its final LF, mapped and with its
+// last window read.
+TEST(CountFile, MappedWindowsAndReadsMeetExactly)
+{
+    const scratch_dir dir(fs::current_path()); // /tmp may be kept in memory, never cold
+    constexpr std::size_t window = 4 << 20;
+    std::mt19937_64 random(5);
+    std::string bytes(3 * window + (1 << 20) + 7, 'x');
+    for (char& c : bytes)
+        c = static_cast<char>('a' + random() % 26);
+    for (std::size_t at = 50'000; at < bytes.size(); at += 60'000 + random() % 70'000)
+        bytes[at] = '\n';
+    std::fill(bytes.begin() + window - 65'536, bytes.begin() + window + 65'536, 'y');
+    bytes[window] = '\n';
+    bytes[3 * window - 1] = '\n';
+    bytes.back() = '\n';
+    const std::string path = dir.write("windows", bytes);
+    engine counter;
+    engine_probe probe(counter);
+    const auto expect_counted = [&](std::size_t size, const char* how) {
+        const std::string_view part(bytes.data(), size);
+        const auto r = probe.count(path);
+        EXPECT_EQ(r.characters, size) << how;
+        EXPECT_EQ(r.lines, static_cast<std::uint64_t>(std::count(part.begin(), part.end(), '\n'))
+                               + (part.back() != '\n')) << how;
+    };
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    expect_counted(bytes.size(), "mapped");
+    const bool second_cold = evicted(fd, window, window);
+    expect_counted(bytes.size(), "the second window read");
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(bytes.size() - 1)), 0);
+    expect_counted(bytes.size() - 1, "without its final LF, mapped");
+    const bool last_cold = evicted(fd, 3 * window, bytes.size() - 1 - 3 * window);
+    expect_counted(bytes.size() - 1, "without its final LF, the last window read");
+    ::close(fd);
+    SKIP_UNLESS_COLD(second_cold && last_cold);
 }
 
 // Debian 12's kernel (6.1) has no cachestat: there mincore() alone says what may be mapped.

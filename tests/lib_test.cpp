@@ -428,8 +428,9 @@ TEST(FaultGuard, AFaultInTheGuardedRangeEndsOnlyTheTouch)
 void exit_42(int) { std::_Exit(42); }
 
 // A fault outside the guarded pages is not ours: the handler there was before gets it, and
-// without one the process dies as it would have. A fresh process each, so that the guard's
-// handler is installed after the test's own.
+// without one the process dies as it would have, SIGBUS ignored or not (the kernel does not let
+// a fault be ignored). A fresh process each, so that the guard's handler is installed after
+// the test's own.
 TEST(FaultGuardDeathTest, OtherFaultsGoWhereTheyWentBefore)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -452,6 +453,12 @@ TEST(FaultGuardDeathTest, OtherFaultsGoWhereTheyWentBefore)
         return WIFSIGNALED(status) ? WTERMSIG(status) == SIGBUS : WIFEXITED(status) && WEXITSTATUS(status) != 0;
     };
     EXPECT_EXIT(fault_after_a_guarded_touch(), died_of_the_fault, "");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGBUS, SIG_IGN);
+            fault_after_a_guarded_touch();
+        },
+        died_of_the_fault, "");
 }
 #endif
 

@@ -12,8 +12,8 @@ namespace {
 constexpr std::int32_t running = 1;
 constexpr std::int32_t cancelled = 3;
 
-using watched_kernel = line_feed_run (*)(const char*, std::size_t, const std::atomic<std::int32_t>&,
-                                         std::int32_t, std::atomic<std::uint64_t>&, std::uint64_t) noexcept;
+using watched_kernel = counts (*)(const char*, std::size_t, const std::atomic<std::int32_t>&, std::int32_t,
+                                  std::atomic<std::uint64_t>&, std::uint64_t) noexcept;
 
 // The fused kernel this CPU runs, and the portable one beside it.
 std::vector<watched_kernel> watched_kernels()
@@ -47,13 +47,14 @@ TEST(LineFeeds, FusedLoopCountsLikeThePortableCount)
     for (const watched_kernel kernel : watched_kernels()) {
         for (const std::size_t offset : {0, 1, 31}) {
             for (const std::size_t size : {0, 1, 1023, 1024, 1025, 31 * 1024 + 33, 128 * 1024}) {
-                const line_feed_run run = kernel(bytes.data() + offset, size, state, running, position, 7);
+                const counts run = kernel(bytes.data() + offset, size, state, running, position, 7);
                 EXPECT_EQ(run.bytes, size) << offset << " " << size;
                 EXPECT_EQ(run.line_feeds, count_line_feeds_portable(bytes.data() + offset, size)) << offset << " " << size;
                 EXPECT_EQ(position.load(), 7 + size) << offset << " " << size;
+                EXPECT_EQ(run.last, size > 0 ? bytes[offset + size - 1] : '\0') << offset << " " << size;
             }
         }
-        const line_feed_run run = kernel(all_line_feeds.data(), all_line_feeds.size(), state, running, position, 0);
+        const counts run = kernel(all_line_feeds.data(), all_line_feeds.size(), state, running, position, 0);
         EXPECT_EQ(run.line_feeds, all_line_feeds.size());
     }
 }
@@ -65,7 +66,7 @@ TEST(LineFeeds, FusedLoopStopsAtABlockBoundaryWithItsPositionStored)
         // Stopped before it starts: the one block the caller's own check let through.
         const std::atomic<std::int32_t> stopped{cancelled};
         std::atomic<std::uint64_t> position{0};
-        line_feed_run run = kernel(bytes.data(), bytes.size(), stopped, running, position, 100);
+        counts run = kernel(bytes.data(), bytes.size(), stopped, running, position, 100);
         EXPECT_EQ(run.bytes, watch_block);
         EXPECT_EQ(run.line_feeds, count_line_feeds_portable(bytes.data(), watch_block));
         EXPECT_EQ(position.load(), 100 + watch_block);

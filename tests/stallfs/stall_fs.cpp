@@ -24,7 +24,7 @@
 extern char** environ;
 
 // The kernel's protocol is spoken directly: libfuse would be one more dependency for the
-// handful of requests a read-only folder of three files needs.
+// handful of requests a read-only folder of five files needs.
 
 namespace {
 
@@ -32,8 +32,16 @@ constexpr std::uint32_t max_read = 128 * 1024;
 // The kernel refuses reads of /dev/fuse shorter than a WRITE request could be.
 constexpr std::size_t request_buffer_size = max_read + 4096;
 
-enum node : std::uint64_t { root = FUSE_ROOT_ID, stall_node, slow_node, plain_node, folder_node };
-constexpr std::array<const char*, 4> node_names = {"stall", "slow", "plain", "folder"};
+enum node : std::uint64_t {
+    root = FUSE_ROOT_ID,
+    stall_node,
+    slow_node,
+    plain_node,
+    failing_node,
+    waiting_node,
+    folder_node
+};
+constexpr std::array<const char*, 6> node_names = {"stall", "slow", "plain", "failing", "waiting", "folder"};
 
 std::uint64_t node_of(const char* name)
 {
@@ -325,7 +333,7 @@ void stall_fs::handle(const char* request, std::size_t length)
     case FUSE_OPEN: {
         fuse_open_in open_in;
         body_as(open_in);
-        if (in.nodeid < stall_node || in.nodeid > plain_node)
+        if (in.nodeid < stall_node || in.nodeid >= folder_node)
             return reply(in.unique, EISDIR);
         if ((open_in.flags & O_ACCMODE) != O_RDONLY)
             return reply(in.unique, EACCES);
@@ -339,9 +347,16 @@ void stall_fs::handle(const char* request, std::size_t length)
         fuse_read_in read_in;
         body_as(read_in);
         pending_read read{std::chrono::steady_clock::now(), in.unique, read_in.offset, read_in.size};
+        if (in.nodeid == failing_node) {
+            if (read.offset >= fail_offset)
+                return reply(in.unique, EIO);
+            read.size = std::uint32_t(std::min<std::uint64_t>(read.size, fail_offset - read.offset));
+        }
+        if (in.nodeid == waiting_node && (read_in.flags & O_NONBLOCK) != 0)
+            return reply(in.unique, EAGAIN);
         std::unique_lock lock(mutex_);
-        if (in.nodeid == stall_node && !released_) {
-            if (read.offset >= stall_offset) {
+        if ((in.nodeid == stall_node || in.nodeid == waiting_node) && !released_) {
+            if (read.offset >= stall_offset || in.nodeid == waiting_node) {
                 held_.push_back(read);
                 holding_ = true;
                 lock.unlock();
@@ -380,9 +395,10 @@ void stall_fs::handle(const char* request, std::size_t length)
             holding_changed_.notify_all();
             return;
         }
-        const std::array<std::pair<const char*, std::uint64_t>, 6> entries = {{
+        const std::array<std::pair<const char*, std::uint64_t>, 8> entries = {{
             {".", root}, {"..", root}, {node_names[0], stall_node}, {node_names[1], slow_node},
-            {node_names[2], plain_node}, {node_names[3], folder_node}}};
+            {node_names[2], plain_node}, {node_names[3], failing_node}, {node_names[4], waiting_node},
+            {node_names[5], folder_node}}};
         std::vector<char> out;
         for (std::uint64_t i = read_in.offset; i < entries.size(); ++i) {
             const std::size_t name_size = std::strlen(entries[i].first);

@@ -9,12 +9,15 @@
 #include <vector>
 
 // A FUSE file system for tests of reads that stop answering, served by a thread of this
-// process over /dev/fuse (no libfuse). Three files of 1 MiB, mode 0444, whose byte i is LF
+// process over /dev/fuse (no libfuse). Five files of 1 MiB, mode 0444, whose byte i is LF
 // when i % 64 == 63 and 'a' otherwise:
-//   "stall"  reads below stall_offset are answered at once, reads at or past it are held
-//            until release() (or destruction);
-//   "slow"   every read is answered after slow_delay;
-//   "plain"  every read is answered at once.
+//   "stall"    reads below stall_offset are answered at once, reads at or past it are held
+//              until release() (or destruction);
+//   "slow"     every read is answered after slow_delay;
+//   "plain"    every read is answered at once;
+//   "failing"  reads below fail_offset are answered at once, reads at or past it fail (EIO);
+//   "waiting"  reads made non-blocking (O_NONBLOCK) fail with EAGAIN, the others are held as
+//              those of "stall" are: data that may never come, as /proc/kmsg has.
 // And one folder, "folder", whose listing is held like a read of "stall", then answered as
 // empty.
 // Files are opened with direct I/O, so every read() reaches the server (in pieces of at most
@@ -22,6 +25,7 @@
 class stall_fs {
 public:
     static constexpr std::uint64_t stall_offset = 256 * 1024;
+    static constexpr std::uint64_t fail_offset = 384 * 1024;
     static constexpr std::uint64_t file_size = 1024 * 1024;
 
     // Mounts on a new temporary folder; throws std::runtime_error with the reason if it cannot.
@@ -35,10 +39,10 @@ public:
     stall_fs(const stall_fs&) = delete;
     stall_fs& operator=(const stall_fs&) = delete;
 
-    // The full path of "stall", "slow", "plain" or "folder".
+    // The full path of a file, or of "folder".
     std::string path(const std::string& name) const;
-    // True once a read at or past stall_offset of "stall", or the listing of "folder", has
-    // been held.
+    // True once a read at or past stall_offset of "stall", a blocking read of "waiting", or
+    // the listing of "folder", has been held.
     bool wait_until_holding(std::chrono::milliseconds timeout);
     // Answers the held reads, and every later one at once.
     void release();
