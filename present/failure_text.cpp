@@ -23,6 +23,8 @@ const char* failure_words(failure_reason::kind what)
         return "file system loop";
     case failure_reason::name_not_unicode:
         return "name is not valid Unicode";
+    case failure_reason::moved_while_walked:
+        return "a folder in it moved during the walk";
     }
     return "";
 }

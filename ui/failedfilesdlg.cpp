@@ -31,6 +31,7 @@ QString escapedByte(unsigned char byte)
     QT_TRANSLATE_NOOP("CFailedFilesDlg", "is a folder"),
     QT_TRANSLATE_NOOP("CFailedFilesDlg", "not a regular file"),
     QT_TRANSLATE_NOOP("CFailedFilesDlg", "file system loop"),
+    QT_TRANSLATE_NOOP("CFailedFilesDlg", "a folder in it moved during the walk"),
 };
 
 QString reasonText(const failure_reason &reason)

@@ -54,6 +54,10 @@
         <source>file system loop</source>
         <translation>Schleife im Dateisystem</translation>
     </message>
+    <message>
+        <source>a folder in it moved during the walk</source>
+        <translation>ein Ordner darin wurde während des Zählens verschoben</translation>
+    </message>
 </context>
 <context>
     <name>CPomvaneDlg</name>

@@ -54,6 +54,10 @@
         <source>file system loop</source>
         <translation>boucle dans le système de fichiers</translation>
     </message>
+    <message>
+        <source>a folder in it moved during the walk</source>
+        <translation>un dossier qu’il contient a été déplacé pendant le comptage</translation>
+    </message>
 </context>
 <context>
     <name>CPomvaneDlg</name>
