@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -575,6 +577,65 @@ TEST(Engine, WalksFoldersInNameOrderOpensAheadAndResetStopsAWalkAtOnce)
     }
     EXPECT_TRUE(waited);
 }
+
+#ifndef _WIN32
+// A tree far deeper than a path may be long (PATH_MAX) is walked whole, within the usual
+// limit of 1,024 open files. Its files are found on the way back up: each level's "f" comes
+// after its "d".
+TEST(Engine, WalksATreeDeeperThanAPathMayBeLong)
+{
+    constexpr int depth = 5000;
+    // In memory where it can be: five thousand folders made and removed on a disk take
+    // seconds.
+    scratch_dir dir(fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
+    // Made and removed one level at a time, relative to an open folder or through short
+    // paths: no path reaches the bottom.
+    struct deep_tree {
+        std::string top;
+        ~deep_tree()
+        {
+            const std::string level = top + "/d", below = top + "/d/d", moved = top + "/up";
+            for (;;) {
+                ::unlink((level + "/f").c_str());
+                if (::rename(below.c_str(), moved.c_str()) != 0)
+                    break;
+                ::rmdir(level.c_str());
+                ::rename(moved.c_str(), level.c_str());
+            }
+            ::rmdir(level.c_str());
+        }
+    } tree{dir.path("")};
+    std::uint64_t characters = 0;
+    int fd = ::open(dir.path("").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 1; level <= depth && fd >= 0; ++level) {
+        ASSERT_EQ(::mkdirat(fd, "d", 0700), 0) << level << ": " << std::strerror(errno);
+        const int below = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = below;
+        if (level % 500 == 0) {
+            const std::string text = std::to_string(level) + "\n";
+            const int file = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+            ASSERT_EQ(::write(file, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+            ::close(file);
+            characters += text.size();
+        }
+    }
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    ::close(fd);
+
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit usual{std::min<rlim_t>(limit.rlim_cur, 1024), limit.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &usual), 0);
+    engine counter;
+    counter.add_file(dir.path(""), true);
+    counter.wait();
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    EXPECT_EQ(totals_of(counter), (totals{10, 0, characters, 10}));
+    EXPECT_TRUE(counter.failures().empty()) << counter.failures().front().path.size() << ": "
+                                            << failure_text(counter.failures().front().reason);
+}
+#endif
 
 TEST(Engine, PercentagesFollowTheBatchAndResetStopsALongCount)
 {
