@@ -95,11 +95,11 @@ int main(int argc, char** argv)
         if (!from_stdin && !opened)
             return failed("cannot open " + *parsed.list, errno);
         path_list list(from_stdin ? stdin : opened.get());
-        if (!add_from_list(counter, list, parsed.recursive, given))
+        if (!add_from_list(counter, list, parsed.walk_folders, given))
             return failed(from_stdin ? "cannot read standard input" : "cannot read " + *parsed.list, errno);
     } else {
         const std::vector<std::string> paths = expand_wildcards(parsed.paths);
-        counter.add_files(paths, parsed.recursive);
+        counter.add_files(paths, parsed.walk_folders);
         given = paths.size();
     }
     counter.wait();
