@@ -540,14 +540,19 @@ TEST(Engine, WalksFoldersInNameOrderOpensAheadAndResetStopsAWalkAtOnce)
 #else
     const int per_folder = 1500;
 #endif
+    // The same names in each folder, and a line of another length: a file opened ahead in
+    // the wrong folder shows in the totals. "a/f7z" comes between "a/f799" and "a/f8", so
+    // files of "a" are opened ahead both before and after it.
     std::uint64_t files = 0;
-    for (const char* folder : {"b", "a", "a/z"}) {
+    std::uint64_t characters = 0;
+    for (const auto& [folder, line] : {std::pair{"b", "x\n"}, {"a", "yy\n"}, {"a/f7z", "zzz\n"}}) {
         fs::create_directories(dir.folder() / folder);
-        for (int i = 0; i < per_folder; ++i, ++files)
-            dir.write(std::string(folder) + "/f" + std::to_string(i), "x\n");
+        for (int i = 0; i < per_folder; ++i, ++files, characters += std::strlen(line))
+            dir.write(std::string(folder) + "/f" + std::to_string(i), line);
     }
-    // Last in byte order: "b" after "a", and "f999" after every other name.
-    dir.write("b/f999", "the end\n");
+    // Last in byte order: "b" after "a", and a name whose first byte is 0x80 or more after
+    // every other, for bytes compare as unsigned.
+    dir.write("b/\xc3\xa9", "the end\n");
     const std::vector<std::string> tree = {engine_path(dir.folder())};
 
     engine counter;
@@ -556,7 +561,7 @@ TEST(Engine, WalksFoldersInNameOrderOpensAheadAndResetStopsAWalkAtOnce)
     counter.add_files(tree); // without walk_folders, a folder fails
     counter.add_files(tree, true);
     counter.wait();
-    EXPECT_EQ(totals_of(counter), (totals{files, 1, 2 * files + 6, files}));
+    EXPECT_EQ(totals_of(counter), (totals{files + 1, 1, characters + 8, files + 1}));
     EXPECT_EQ(probe.file_size(), 8u); // the last file came last
     EXPECT_GT(probe.files_opened_ahead(), files / 2);
 
