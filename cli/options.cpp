@@ -67,7 +67,7 @@ options parse_options(const std::vector<std::string>& args)
         } else if (*arg == "-") {
             from_stdin = true;
         } else if (*arg == "-r" || *arg == "--recursive") {
-            parsed.recursive = true;
+            parsed.walk_folders = true;
         } else if (*arg == "-h" || *arg == "--help") {
             parsed.what = options::action::help;
         } else if (*arg == "-v" || *arg == "--version") {

@@ -15,7 +15,7 @@ struct options {
     // A NUL-separated list to read paths from: a file, or "-" for standard input.
     std::optional<std::string> list;
     // Folders named (on the command line or in the list) are counted by the files below them.
-    bool recursive = false;
+    bool walk_folders = false;
     // For usage_error: what was wrong, in a few words.
     std::string error;
 };

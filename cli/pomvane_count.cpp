@@ -108,12 +108,12 @@ int main(int argc, char** argv)
         if (!from_stdin && !opened)
             return failed("cannot open ", errno, &*parsed.list);
         path_list list(from_stdin ? stdin : opened.get());
-        if (!add_from_list(counter, list, parsed.recursive, given))
+        if (!add_from_list(counter, list, parsed.walk_folders, given))
             return from_stdin ? failed("cannot read standard input", errno)
                               : failed("cannot read ", errno, &*parsed.list);
     } else {
         const std::vector<std::string> paths = expand_wildcards(parsed.paths);
-        counter.add_files(paths, parsed.recursive);
+        counter.add_files(paths, parsed.walk_folders);
         given = paths.size();
     }
     counter.wait();

@@ -43,23 +43,26 @@ void engine::run()
     open_ahead ahead(prefetch_from_the_start);
     folder_walk walk;
     std::deque<path_queue::entry> upcoming;
-    const auto around = [](auto call) { unattended(call); };
 
     for (;;) {
         item next;
         if (!take_next(walk, upcoming, ahead.held() + ahead.room(), next)) {
-            unattended([&]() noexcept { ahead.close_all(); }); // closing may block like reading
+            // Closing may block like reading.
+            unattended([&]() noexcept {
+                ahead.close_all();
+                walk.clear();
+            });
             return;
         }
-        if (next.look && enter_folder(walk, next.path, true))
+        if (next.walk_folders && enter_folder(walk, next, true))
             continue;
-        if (next.what == folder_listing::folder) {
-            enter_folder(walk, next.path, false);
+        if (next.type == folder_listing::folder) {
+            enter_folder(walk, next, false);
             continue;
         }
-        if (next.what != folder_listing::file) {
+        if (next.type != folder_listing::regular_file) {
             const std::lock_guard<lib::lockable> guard(*this);
-            if (next.what == folder_listing::unnamed)
+            if (next.type == folder_listing::invalid_name)
                 add_step(0, &next.path, {failure_reason::name_not_unicode});
             else
                 add_step(0); // links, FIFOs, sockets, devices: passed by
@@ -67,31 +70,51 @@ void engine::run()
         }
 
         const bool from_ahead = ahead.holds_next();
-        input_file file = from_ahead ? ahead.take(around) : input_file();
-        ahead.open(files_ahead(ahead, walk, upcoming), around);
+        input_file file = from_ahead ? ahead.take(run_blocking) : input_file();
+        ahead.open(files_ahead(ahead, walk, upcoming), run_blocking);
+        // A walk's file is opened relative to its folder, never by its path.
+        const bool walked = next.folder != nullptr;
+        if (walked && !from_ahead) {
+            const std::string name = next.name();
+            unattended([&]() noexcept { file.open_at(next.folder->native_handle(), name); });
+        }
 
         const std::span<char> bytes(buffer[0].bytes, read_size);
         counts counted;
         failure_reason reason;
         bool missed_cache = false;
-        const bool opened = from_ahead ? count_opened(file, bytes, state, running, file_size, file_position,
-                                                      run_blocking, counted, reason)
-                                       : count_file(next.path, bytes, counted, reason,
-                                                    ahead.active() ? nullptr : &missed_cache);
+        bool* const missed = from_ahead || ahead.active() ? nullptr : &missed_cache;
+        const bool opened = from_ahead || walked ? count_opened(file, bytes, state, running, file_size, file_position,
+                                                                run_blocking, counted, reason, missed)
+                                                 : count_file(next.path, bytes, counted, reason, missed);
         if (!ahead.active())
             ahead.first_read(missed_cache);
         const std::lock_guard<lib::lockable> guard(*this);
-        add_result(opened, from_ahead, counted.characters(), counted.lines(), next.path, reason);
+        // A walk's file swapped for a link, FIFO or device since it was listed is passed by,
+        // as those listed so are.
+        if (walked && !opened && reason.what == failure_reason::not_a_regular_file)
+            add_step(0);
+        else
+            add_result(opened, from_ahead, counted.characters(), counted.lines(), next.path, reason);
     }
 }
 
 bool engine::take_next(folder_walk& walk, std::deque<path_queue::entry>& upcoming, std::size_t wanted, item& next)
 {
+    // Leaving the folders walked to the end closes them, and may reopen one above: not under
+    // the lock, where a blocked call can be let go.
+    std::vector<folder_walk::given_up> lost;
+    if (walk.active() && state == running)
+        lost = unattended([&]() noexcept { return walk.leave_finished(); });
     const std::lock_guard<lib::lockable> guard(*this);
     if (state != running)
         return false;
-    if (folder_walk::entry found; walk.active() && walk.next(found)) {
-        next = {std::move(found.path), found.what, false};
+    for (const folder_walk::given_up& folder : lost) {
+        add_failure(folder.path, folder.reason);
+        known -= folder.entries; // never to be processed
+    }
+    if (walk.next(next)) {
+        next.walk_folders = false;
         return true;
     }
     while (upcoming.size() < wanted + 1 && !queue.empty())
@@ -100,68 +123,78 @@ bool engine::take_next(folder_walk& walk, std::deque<path_queue::entry>& upcomin
         clear_batch(); // nothing is held ahead: only upcoming files are
         return false;
     }
-    next = {std::move(upcoming.front().path), folder_listing::file, upcoming.front().walk};
+    next = {};
+    next.path = std::move(upcoming.front().path);
+    next.walk_folders = upcoming.front().walk_folders;
     upcoming.pop_front();
     return true;
 }
 
-bool engine::enter_folder(folder_walk& walk, const std::string& path, bool given)
+bool engine::enter_folder(folder_walk& walk, const item& folder, bool root)
 {
     folder_listing listing;
     failure_reason reason;
-    const folder_listing::outcome outcome = unattended([&]() noexcept { return listing.open(path, given, reason); });
-    if (outcome == folder_listing::not_a_folder && given)
+    const std::string name = root ? std::string() : folder.name();
+    const folder_listing::outcome outcome = unattended([&]() noexcept {
+        return root ? listing.open(folder.path, reason) : listing.open_at(*folder.folder, name, reason);
+    });
+    if (outcome == folder_listing::not_a_folder && root)
         return false;
     bool failed = outcome == folder_listing::failed;
     bool entered = false;
-    folder_walk::level read(path, listing.inode());
-    // Below the folder given, a folder of another file system (a mount point) is passed by,
-    // as is one swapped for a link since it was listed.
-    if (outcome == folder_listing::opened && !given && listing.device() == walk.device
-        && walk.walking(listing.inode())) {
+    folder_walk::level read(folder.path, listing.device(), listing.inode());
+    // Below the root, a folder of another file system (a mount point) is passed by, as is
+    // one swapped for a link since it was listed.
+    if (outcome == folder_listing::opened && !root && listing.device() == walk.device
+        && walk.is_ancestor(listing.inode())) {
         failed = true; // a bind mount of a folder above: walked, it would never end
         reason = {failure_reason::file_system_loop};
-    } else if (outcome == folder_listing::opened && (given || listing.device() == walk.device)) {
-        if (given)
+    } else if (outcome == folder_listing::opened && (root || listing.device() == walk.device)) {
+        if (root)
             walk.device = listing.device();
-        std::string name;
-        folder_listing::kind what = folder_listing::file;
+        std::string entry;
+        folder_listing::type type = folder_listing::regular_file;
         int got = 0;
         // The state is looked at between entries, so that a stop ends a long listing at once.
         while (state == running
-               && (got = unattended([&]() noexcept { return listing.next(name, what, reason); })) == 1)
-            read.add(name, what);
+               && (got = unattended([&]() noexcept { return listing.next(entry, type, reason); })) == 1)
+            read.add(entry, type);
         failed = got < 0;
         entered = got == 0 && read.sort([this] { return state == running; });
+        if (entered)
+            read.opened = listing.folder_handle();
     }
     unattended([&]() noexcept { listing.close(); }); // closing may block like reading
-    const std::lock_guard<lib::lockable> guard(*this);
-    if (failed) {
-        add_step(0, &path, reason);
-        return true;
+    {
+        const std::lock_guard<lib::lockable> guard(*this);
+        if (failed) {
+            add_step(0, &folder.path, reason);
+            return true;
+        }
+        add_step(read.size());
     }
-    add_step(read.size());
-    if (entered)
-        walk.enter(std::move(read));
+    if (entered) // may close the folder of a level far above
+        unattended([&]() noexcept { walk.enter(std::move(read)); });
     return true;
 }
 
-std::vector<std::string> engine::files_ahead(const open_ahead& ahead, const folder_walk& walk,
-                                             const std::deque<path_queue::entry>& upcoming)
+std::vector<open_ahead::target> engine::files_ahead(const open_ahead& ahead, const folder_walk& walk,
+                                                    const std::deque<path_queue::entry>& upcoming)
 {
     std::size_t skip = ahead.held();
     const std::size_t count = ahead.room();
     if (count == 0 || walk.active())
         return walk.files_ahead(skip, count);
-    std::vector<std::string> paths;
+    std::vector<open_ahead::target> files;
     // Up to the first folder to walk, whose files come before those after it.
-    for (auto entry = upcoming.begin(); entry != upcoming.end() && !entry->walk && paths.size() < count; ++entry) {
+    for (auto entry = upcoming.begin(); entry != upcoming.end() && !entry->walk_folders && files.size() < count;
+         ++entry) {
         if (skip > 0)
             --skip;
         else
-            paths.push_back(entry->path);
+            files.push_back({nullptr, entry->path});
     }
-    return paths;
+    return files;
 }
 
 void engine::add_step(std::size_t found, const std::string* failed_path, failure_reason reason)

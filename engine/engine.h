@@ -85,23 +85,23 @@ private:
     void run() override;
     bool cooperative() override { return true; }
 
-    // What the worker comes to next: a path queued or found by a walk.
-    struct item {
-        std::string path;
-        folder_listing::kind what = folder_listing::file;
-        bool look = false; // queued to be walked if it is a folder
+    // What the worker comes to next: a path queued, or an entry found by a walk (which has
+    // its open folder).
+    struct item : folder_walk::entry {
+        bool walk_folders = false; // queued, to be walked if it is a folder
     };
-    // Under the lock: the next item, from the folder being walked, else from the entries
-    // taken from the queue ahead of their turn (`upcoming`, topped up to `wanted`), else from
-    // the queue. False when the worker is to end: stopped, or the batch drained and forgotten.
+    // The next item, from the folder being walked, else from the entries taken from the
+    // queue ahead of their turn (`upcoming`, topped up to `wanted`), else from the queue.
+    // False when the worker is to end: stopped, or the batch drained and forgotten. Under the
+    // lock, but for leaving the folders walked to the end first, which may block.
     bool take_next(folder_walk& walk, std::deque<path_queue::entry>& upcoming, std::size_t wanted, item& next);
-    // On the worker: reads the folder at path whole and makes it the walk's deepest level
-    // while the state stays running; a folder it cannot open or read fails with the reason.
-    // With given (the folder queued), false when path is no folder, to be counted as a file.
-    bool enter_folder(folder_walk& walk, const std::string& path, bool given);
-    // The paths of the files to open ahead now, after those held.
-    static std::vector<std::string> files_ahead(const open_ahead& ahead, const folder_walk& walk,
-                                                const std::deque<path_queue::entry>& upcoming);
+    // On the worker: reads the folder whole and makes it the walk's deepest level while the
+    // state stays running; a folder it cannot open or read fails with the reason. With root
+    // (the folder queued), false when the path is no folder, to be counted as a file.
+    bool enter_folder(folder_walk& walk, const item& folder, bool root);
+    // The files to open ahead now, after those held.
+    static std::vector<open_ahead::target> files_ahead(const open_ahead& ahead, const folder_walk& walk,
+                                                       const std::deque<path_queue::entry>& upcoming);
     // Under the lock: an entry processed without a count (a folder read, or skipped), with
     // the `found` entries it adds to the batch, or its failure with the reason.
     void add_step(std::size_t found, const std::string* failed_path = nullptr, failure_reason reason = {});

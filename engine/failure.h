@@ -17,6 +17,7 @@ struct failure_reason {
         would_block,        // a read that would have waited for data that may never come
         file_system_loop,   // a folder met again below itself
         name_not_unicode,   // a name with no UTF-8 form (Windows)
+        moved_while_walked, // a folder whose way back moved: the rest of it is not walked
     };
     kind what = none;
     std::uint32_t code = 0;  // the system's error number (errno, GetLastError())

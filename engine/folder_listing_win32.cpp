@@ -5,23 +5,32 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
+#include <string_view>
 
 namespace {
 
-struct search {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAW found{};
-    bool found_unread = false; // FindFirstFileExW's entry, not handed out yet
+// What a folder's handle is opened with: listing its entries, opening them relative to it.
+constexpr DWORD folder_access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+// A listing under way: records read from the folder's handle a buffer at a time.
+struct listing {
+    static constexpr std::size_t buffer_size = 64 * 1024;
+    std::unique_ptr<std::uint64_t[]> buffer{new std::uint64_t[buffer_size / sizeof(std::uint64_t)]}; // aligned
+    std::size_t at = 0;       // where the next record starts
+    bool holds_records = false; // records not handed out yet
+    bool first = true;
+    bool ended = false;
 };
 
 // UTF-16 to UTF-8 with U+FFFD for what has no UTF-8 form: only to name an entry that fails.
-std::string shown(const wchar_t* name)
+std::string shown(std::wstring_view name)
 {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, name, -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8.data(), size, nullptr, nullptr);
-    utf8.pop_back(); // the NUL it wrote
+    const int length = static_cast<int>(name.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, name.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, name.data(), length, utf8.data(), size, nullptr, nullptr);
     return utf8;
 }
 
@@ -30,75 +39,147 @@ bool ends_with_separator(const std::string& path)
     return path.ends_with('\\') || path.ends_with('/');
 }
 
+// The folder of that name (name_to_open's), followed through links as the root of a walk
+// is, for listing.
+HANDLE open_folder_named(const std::wstring& name, DWORD& error)
+{
+    // FILE_FLAG_BACKUP_SEMANTICS: the flag without which CreateFileW opens no folder.
+    HANDLE folder = CreateFileW(name.c_str(), folder_access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    error = folder == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    return folder;
+}
+
 } // namespace
 
-std::string folder_listing::path_of(const std::string& folder, const std::string& name)
+open_folder::~open_folder()
+{
+    CloseHandle(reinterpret_cast<HANDLE>(native));
+}
+
+std::string folder_listing::join(const std::string& folder, const std::string& name)
 {
     return ends_with_separator(folder) ? folder + name : folder + '\\' + name;
 }
 
-folder_listing::outcome folder_listing::open(const std::string& path, bool follow_link, failure_reason& reason)
+folder_listing::outcome folder_listing::open(const std::string& path, failure_reason& reason)
 {
     close();
-    std::wstring name = lib::name_to_open(path);
-    if (name.empty()) {
-        reason = failure_reason::system(ERROR_INVALID_NAME);
+    // Look first: only a folder is opened, so that no device or pipe feels an open.
+    const std::wstring name = lib::name_to_open(path);
+    const DWORD attributes = name.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        reason = failure_reason::system(name.empty() ? ERROR_INVALID_NAME : GetLastError());
         return failed;
     }
-    const DWORD attributes = GetFileAttributesW(name.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return not_a_folder;
+    DWORD error = ERROR_SUCCESS;
+    HANDLE folder = open_folder_named(name, error);
+    SetLastError(error);
+    return start(reinterpret_cast<std::intptr_t>(folder), reason);
+}
+
+folder_listing::outcome folder_listing::open_at(const open_folder& parent, const std::string& name,
+                                                failure_reason& reason)
+{
+    close();
+    DWORD error = ERROR_SUCCESS;
+    HANDLE folder = lib::open_in_folder(reinterpret_cast<HANDLE>(parent.native_handle()), name, folder_access, error);
+    SetLastError(error);
+    return start(reinterpret_cast<std::intptr_t>(folder), reason);
+}
+
+folder_listing::outcome folder_listing::start(std::intptr_t native_folder, failure_reason& reason)
+{
+    HANDLE const handle = reinterpret_cast<HANDLE>(native_folder);
+    if (handle == INVALID_HANDLE_VALUE) {
         reason = failure_reason::system(GetLastError());
         return failed;
     }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0
-        || (!follow_link && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0))
-        return not_a_folder;
-    name += ends_with_separator(path) ? L"*" : L"\\*";
-    auto state = std::make_unique<search>();
-    state->handle = FindFirstFileExW(name.c_str(), FindExInfoBasic, &state->found, FindExSearchNameMatch, nullptr,
-                                     FIND_FIRST_EX_LARGE_FETCH);
-    if (state->handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND) { // no entries at all: a drive's empty root
-            reason = failure_reason::system(error);
-            return failed;
-        }
+    auto folder = std::make_shared<const open_folder>(native_folder);
+    BY_HANDLE_FILE_INFORMATION seen;
+    if (!GetFileInformationByHandle(handle, &seen)) {
+        reason = failure_reason::system(GetLastError());
+        return failed;
     }
-    state->found_unread = state->handle != INVALID_HANDLE_VALUE;
-    native = state.release();
+    // A link, junction or mounted volume swapped in since the listing is passed by, as
+    // those listed are.
+    if ((seen.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
+        || (seen.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return not_a_folder;
+    native = new listing;
+    opened_folder = std::move(folder);
+    dev = seen.dwVolumeSerialNumber;
+    ino = static_cast<std::uint64_t>(seen.nFileIndexHigh) << 32 | seen.nFileIndexLow;
     return opened;
 }
 
-int folder_listing::next(std::string& name, kind& what, failure_reason& reason)
+shared_folder folder_listing::reopen_above(const open_folder&, const std::string& path, std::uint64_t device,
+                                           std::uint64_t inode, failure_reason& reason)
 {
-    auto* const state = static_cast<search*>(native);
+    const std::wstring name = lib::name_to_open(path);
+    DWORD error = ERROR_INVALID_NAME;
+    HANDLE handle = name.empty() ? INVALID_HANDLE_VALUE : open_folder_named(name, error);
+    if (handle == INVALID_HANDLE_VALUE) {
+        reason = failure_reason::system(error);
+        return nullptr;
+    }
+    auto folder = std::make_shared<const open_folder>(reinterpret_cast<std::intptr_t>(handle));
+    BY_HANDLE_FILE_INFORMATION opened;
+    if (!GetFileInformationByHandle(handle, &opened)) {
+        reason = failure_reason::system(GetLastError());
+        return nullptr;
+    }
+    if (opened.dwVolumeSerialNumber != device
+        || (static_cast<std::uint64_t>(opened.nFileIndexHigh) << 32 | opened.nFileIndexLow) != inode) {
+        reason = {failure_reason::moved_while_walked};
+        return nullptr;
+    }
+    return folder;
+}
+
+int folder_listing::next(std::string& name, type& found, failure_reason& reason)
+{
+    auto* const state = static_cast<listing*>(native);
+    auto* const bytes = reinterpret_cast<const unsigned char*>(state->buffer.get());
     for (;;) {
-        if (!state->found_unread) {
-            if (state->handle == INVALID_HANDLE_VALUE)
+        if (!state->holds_records) {
+            if (state->ended)
                 return 0;
-            if (!FindNextFileW(state->handle, &state->found)) {
+            if (!GetFileInformationByHandleEx(reinterpret_cast<HANDLE>(opened_folder->native_handle()),
+                                              FileIdBothDirectoryInfo, state->buffer.get(), listing::buffer_size)) {
                 const DWORD error = GetLastError();
-                if (error == ERROR_NO_MORE_FILES)
+                // No entries at all (a drive's empty root) on the first call.
+                if (error == ERROR_NO_MORE_FILES || (state->first && error == ERROR_FILE_NOT_FOUND)) {
+                    state->ended = true;
                     return 0;
+                }
                 reason = failure_reason::system(error);
                 return -1;
             }
+            state->first = false;
+            state->holds_records = true;
+            state->at = 0;
         }
-        state->found_unread = false;
-        const WIN32_FIND_DATAW& found = state->found;
-        const wchar_t* const n = found.cFileName;
-        if (n[0] == L'.' && (n[1] == L'\0' || (n[1] == L'.' && n[2] == L'\0')))
+        const auto* const record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + state->at);
+        if (record->NextEntryOffset == 0)
+            state->holds_records = false;
+        else
+            state->at += record->NextEntryOffset;
+        const std::wstring_view n(record->FileName, record->FileNameLength / sizeof(wchar_t));
+        if (n == L"." || n == L"..")
             continue;
         name = lib::to_utf8(n);
-        const DWORD attributes = found.dwFileAttributes;
+        const DWORD attributes = record->FileAttributes;
         if (name.empty()) {
             // An unpaired surrogate, which NTFS allows: no path in UTF-8 names it.
-            what = unnamed;
+            found = invalid_name;
             name = shown(n);
         } else if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
-            what = skipped; // links, junctions and mounted volumes are not followed
+            found = other; // links, junctions and mounted volumes are not followed
         } else {
-            what = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? folder : file;
+            found = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? folder : regular_file;
         }
         return 1;
     }
@@ -106,11 +187,9 @@ int folder_listing::next(std::string& name, kind& what, failure_reason& reason)
 
 void folder_listing::close()
 {
-    auto* const state = static_cast<search*>(native);
-    if (state != nullptr && state->handle != INVALID_HANDLE_VALUE)
-        FindClose(state->handle);
-    delete state;
+    delete static_cast<listing*>(native);
     native = nullptr;
-    on_device = 0;
-    node = 0;
+    opened_folder.reset();
+    dev = 0;
+    ino = 0;
 }

@@ -1,12 +1,20 @@
 #include "folder_walk.h"
+#include "lib/os.h"
 
 #include <algorithm>
 #include <cstring>
 
-void folder_walk::level::add(const std::string& name, folder_listing::kind what)
+folder_walk::folder_walk()
+    // A thirty-second of the limit, but always the deepest level and the one above it,
+    // whose entries the walk comes back to.
+    : kept_open(std::clamp<std::size_t>(lib::os::open_files_limit() / 32, 2, 32))
+{
+}
+
+void folder_walk::level::add(const std::string& name, folder_listing::type type)
 {
     starts.push_back(names.size());
-    names.push_back(static_cast<char>(what));
+    names.push_back(static_cast<char>(type));
     names.append(name);
     names.push_back('\0'); // no name holds a NUL, on any platform
 }
@@ -30,7 +38,7 @@ bool folder_walk::level::sort(const std::function<bool()>& keep_going)
     return true;
 }
 
-bool folder_walk::walking(std::uint64_t inode) const
+bool folder_walk::is_ancestor(std::uint64_t inode) const
 {
     return inode != 0
            && std::any_of(levels.begin(), levels.end(), [inode](const level& open) { return open.inode == inode; });
@@ -39,37 +47,58 @@ bool folder_walk::walking(std::uint64_t inode) const
 void folder_walk::enter(level&& read)
 {
     levels.push_back(std::move(read));
+    if (levels.size() > kept_open)
+        levels[levels.size() - 1 - kept_open].opened.reset();
+}
+
+std::vector<folder_walk::given_up> folder_walk::leave_finished()
+{
+    std::vector<given_up> lost;
+    failure_reason cut_off; // why the levels still here cannot be reached any more
+    while (!levels.empty() && (cut_off || levels.back().finished())) {
+        level& deepest = levels.back(); // open: the deepest always is
+        if (!cut_off && levels.size() > 1 && levels[levels.size() - 2].opened == nullptr) {
+            level& above = levels[levels.size() - 2];
+            above.opened =
+                folder_listing::reopen_above(*deepest.opened, above.path, above.device, above.inode, cut_off);
+        }
+        if (cut_off && !deepest.finished())
+            lost.push_back({std::move(deepest.path), cut_off, deepest.size() - deepest.next});
+        levels.pop_back();
+    }
+    return lost;
 }
 
 bool folder_walk::next(entry& taken)
 {
-    while (!levels.empty() && levels.back().next == levels.back().starts.size())
-        levels.pop_back();
-    if (levels.empty())
+    if (levels.empty() || levels.back().finished())
         return false;
     level& deepest = levels.back();
     const char* const at = deepest.names.data() + deepest.starts[deepest.next++];
-    taken = {folder_listing::path_of(deepest.folder, at + 1), static_cast<folder_listing::kind>(at[0])};
+    taken.path = folder_listing::join(deepest.path, at + 1);
+    taken.name_at = taken.path.size() - std::strlen(at + 1);
+    taken.type = static_cast<folder_listing::type>(at[0]);
+    taken.folder = deepest.opened;
     return true;
 }
 
-std::vector<std::string> folder_walk::files_ahead(std::size_t skip, std::size_t count) const
+std::vector<open_ahead::target> folder_walk::files_ahead(std::size_t skip, std::size_t count) const
 {
-    std::vector<std::string> paths;
+    std::vector<open_ahead::target> files;
     if (levels.empty())
-        return paths;
+        return files;
     const level& deepest = levels.back();
-    for (std::size_t i = deepest.next; i < deepest.starts.size() && paths.size() < count; ++i) {
+    for (std::size_t i = deepest.next; i < deepest.starts.size() && files.size() < count; ++i) {
         const char* const at = deepest.names.data() + deepest.starts[i];
-        const auto what = static_cast<folder_listing::kind>(at[0]);
-        if (what == folder_listing::folder)
+        const auto type = static_cast<folder_listing::type>(at[0]);
+        if (type == folder_listing::folder)
             break;
-        if (what != folder_listing::file)
+        if (type != folder_listing::regular_file)
             continue;
         if (skip > 0)
             --skip;
         else
-            paths.push_back(folder_listing::path_of(deepest.folder, at + 1));
+            files.push_back({deepest.opened, at + 1});
     }
-    return paths;
+    return files;
 }

@@ -25,6 +25,46 @@ ssize_t plain_read(int fd, char* buffer, std::size_t size)
 
 } // namespace
 
+namespace {
+
+// Looks at `name` in the folder `at` (AT_FDCWD: a path), opens it only when it is a regular
+// file, then checks that what was opened is that same regular file, so that anything
+// swapped in between is not trusted either. The descriptor, with the file's size; or -1
+// with the reason. Without follow_link, a link met is not a regular file, not followed.
+int open_regular(int at, const char* name, bool follow_link, std::uint64_t& size, failure_reason& reason)
+{
+    struct stat seen;
+    if (::fstatat(at, name, &seen, follow_link ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+        reason = failure_reason::system(errno);
+        return -1;
+    }
+    if (!S_ISREG(seen.st_mode)) {
+        reason = {S_ISDIR(seen.st_mode) ? failure_reason::is_a_folder : failure_reason::not_a_regular_file};
+        return -1;
+    }
+    // Non-blocking only for the open itself: a path swapped for a FIFO since the look must
+    // not leave us waiting for a writer.
+    const int fd = ::openat(at, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (follow_link ? 0 : O_NOFOLLOW));
+    if (fd < 0) {
+        reason = errno == ELOOP && !follow_link ? failure_reason{failure_reason::not_a_regular_file}
+                                                : failure_reason::system(errno);
+        return -1;
+    }
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0)
+        reason = failure_reason::system(errno);
+    else if (!S_ISREG(opened.st_mode) || opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino)
+        reason = {failure_reason::not_a_regular_file}; // swapped since it was looked at
+    if (reason) {
+        ::close(fd);
+        return -1;
+    }
+    size = static_cast<std::uint64_t>(opened.st_size);
+    return fd;
+}
+
+} // namespace
+
 bool input_file::open(const std::string& path)
 {
     close();
@@ -32,36 +72,15 @@ bool input_file::open(const std::string& path)
         failure = failure_reason::system(EINVAL);
         return false;
     }
-    struct stat seen;
-    if (::stat(path.c_str(), &seen) != 0) {
-        failure = failure_reason::system(errno);
-        return false;
-    }
-    if (!S_ISREG(seen.st_mode)) {
-        failure = {S_ISDIR(seen.st_mode) ? failure_reason::is_a_folder : failure_reason::not_a_regular_file};
-        return false;
-    }
-    // Non-blocking only for the open itself: a path swapped for a FIFO since the stat must
-    // not leave us waiting for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        failure = failure_reason::system(errno);
-        return false;
-    }
-    struct stat opened;
-    if (::fstat(fd, &opened) != 0) {
-        failure = failure_reason::system(errno);
-        ::close(fd);
-        return false;
-    }
-    if (!S_ISREG(opened.st_mode) || opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino) {
-        failure = {failure_reason::not_a_regular_file}; // swapped since it was looked at
-        ::close(fd);
-        return false;
-    }
-    native = fd;
-    bytes = static_cast<std::uint64_t>(opened.st_size);
-    return true;
+    native = open_regular(AT_FDCWD, path.c_str(), true, bytes, failure);
+    return native != -1;
+}
+
+bool input_file::open_at(std::intptr_t folder, const std::string& name)
+{
+    close();
+    native = open_regular(static_cast<int>(folder), name.c_str(), false, bytes, failure);
+    return native != -1;
 }
 
 std::int64_t input_file::read(char* buffer, std::size_t size)

@@ -8,6 +8,27 @@
 #include <algorithm>
 #include <string>
 
+namespace {
+
+// The reason not to keep `file`, just opened, or none when it is a file on a disk, not a
+// folder or device, nor anything with the `refused` attributes, with a size: then `size`
+// is that; else the file is closed.
+failure_reason check_opened(HANDLE file, DWORD refused, std::uint64_t& size)
+{
+    BY_HANDLE_FILE_INFORMATION opened;
+    LARGE_INTEGER length;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &opened)
+        || (opened.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | refused)) != 0
+        || !GetFileSizeEx(file, &length) || length.QuadPart < 0) {
+        CloseHandle(file);
+        return {failure_reason::not_a_regular_file};
+    }
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return {};
+}
+
+} // namespace
+
 bool input_file::open(const std::string& path)
 {
     close();
@@ -39,17 +60,28 @@ bool input_file::open(const std::string& path)
     }
     // Then check what was opened: a file on a disk, not a folder, with a size. (Win32 gives
     // the look no file id to compare; a path swapped in between is held to the same test.)
-    BY_HANDLE_FILE_INFORMATION opened;
-    LARGE_INTEGER size;
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &opened)
-        || (opened.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0
-        || !GetFileSizeEx(file, &size) || size.QuadPart < 0) {
-        failure = {failure_reason::not_a_regular_file};
-        CloseHandle(file);
+    failure = check_opened(file, 0, bytes);
+    if (failure)
+        return false;
+    native = reinterpret_cast<std::intptr_t>(file);
+    return true;
+}
+
+bool input_file::open_at(std::intptr_t folder, const std::string& name)
+{
+    close();
+    // Relative to the folder, no name to look at first reaches a device or pipe; a reparse
+    // point is opened itself, then refused, never followed.
+    DWORD error = ERROR_SUCCESS;
+    HANDLE file = lib::open_in_folder(reinterpret_cast<HANDLE>(folder), name, FILE_GENERIC_READ, error);
+    if (file == INVALID_HANDLE_VALUE) {
+        failure = failure_reason::system(error);
         return false;
     }
+    failure = check_opened(file, FILE_ATTRIBUTE_REPARSE_POINT, bytes);
+    if (failure)
+        return false;
     native = reinterpret_cast<std::intptr_t>(file);
-    bytes = static_cast<std::uint64_t>(size.QuadPart);
     return true;
 }
 

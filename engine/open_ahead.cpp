@@ -9,9 +9,11 @@ open_ahead::open_ahead(bool at_once)
 {
 }
 
-void open_ahead::open_one(input_file& file, const std::string& path) noexcept
+void open_ahead::open_one(input_file& file, const target& wanted) noexcept
 {
-    if (file.open(path))
+    const bool opened = wanted.folder != nullptr ? file.open_at(wanted.folder->native_handle(), wanted.name)
+                                                 : file.open(wanted.name);
+    if (opened)
         file.advise_willneed(prefetch_bytes);
 }
 
@@ -55,12 +57,12 @@ void open_ahead::close_all() noexcept
     taken = 0;
 }
 
-void open_ahead::shared::add(std::vector<std::string> paths, std::deque<input_file>& files)
+void open_ahead::shared::add(std::vector<target> targets, std::deque<input_file>& files)
 {
     {
         const std::lock_guard lock(mutex);
-        for (std::string& path : paths)
-            jobs.emplace_back(std::move(path), &files.emplace_back());
+        for (target& wanted : targets)
+            jobs.emplace_back(std::move(wanted), &files.emplace_back());
     }
     changed.notify_all();
 }
@@ -84,10 +86,11 @@ void open_ahead::shared::run() noexcept
         changed.wait(lock, [&] { return stop || !jobs.empty(); });
         if (stop)
             return;
-        const auto [path, file] = std::move(jobs.front());
+        auto [wanted, file] = std::move(jobs.front());
         jobs.pop_front();
         lock.unlock();
-        open_one(*file, path);
+        open_one(*file, wanted);
+        wanted.folder.reset(); // now: the walk may have left the folder, to be closed by its last holder
         lock.lock();
         ++done;
         changed.notify_all();

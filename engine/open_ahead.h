@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/folder_listing.h"
 #include "engine/input_file.h"
 
 #include <algorithm>
@@ -33,6 +34,13 @@ public:
     // How much of each file opened ahead to ask the disk for at once.
     static constexpr std::uint64_t prefetch_bytes = 256 * 1024;
 
+    // A file to open: by its name in an open folder of a walk, which stays open until the
+    // file is; or, without a folder, by its path in `name`.
+    struct target {
+        shared_folder folder;
+        std::string name;
+    };
+
     // With at_once, files are opened ahead from the first, not only after cache misses.
     explicit open_ahead(bool at_once);
     // Waits for the opener's open under way, which may block for good: a worker that may be
@@ -62,36 +70,39 @@ public:
     std::size_t room() const { return is_active ? depth - std::min(depth, files.size()) : 0; }
 
     // The file the worker comes to, opened ahead (or failed to open, then closed). Waits for
-    // the opener to be done with it: around(call) runs that wait, which may last for good on
+    // the opener to be done with it: run_blocking(call) runs that wait, which may last for good on
     // a mount that stopped answering, so that the engine can let the worker go meanwhile.
-    template <typename Around>
-    input_file take(Around around)
+    template <typename BlockingExecutor>
+    input_file take(BlockingExecutor run_blocking)
     {
         if (opener != nullptr && !opener->has_done(taken + 1))
-            around([&]() noexcept { opener->wait_for(taken + 1); });
+            run_blocking([&]() noexcept { opener->wait_for(taken + 1); });
         return take_ready();
     }
-    // Opens the paths of the files after those held, in order, and asks for their first
-    // bytes: on the opener, or through around(call) where no thread could be started.
-    template <typename Around>
-    void open(std::vector<std::string> paths, Around around)
+    // Opens the files after those held, in order, and asks for their first bytes: on the
+    // opener, or through run_blocking(call) where no thread could be started.
+    template <typename BlockingExecutor>
+    void open(std::vector<target> targets, BlockingExecutor run_blocking)
     {
-        if (paths.empty())
+        if (targets.empty())
             return;
         if (start_opener()) {
-            opener->add(std::move(paths), files);
+            opener->add(std::move(targets), files);
             return;
         }
-        for (const std::string& path : paths) {
+        for (target& wanted : targets) {
             input_file& file = files.emplace_back();
-            around([&]() noexcept { open_one(file, path); });
+            run_blocking([&]() noexcept {
+                open_one(file, wanted);
+                wanted.folder.reset(); // closing may block like opening
+            });
         }
     }
     // Stops the opener once the open under way returns, and closes every file held.
     void close_all() noexcept;
 
 private:
-    static void open_one(input_file& file, const std::string& path) noexcept;
+    static void open_one(input_file& file, const target& wanted) noexcept;
     bool start_opener() noexcept;
     input_file take_ready();
 
@@ -100,12 +111,12 @@ private:
     struct shared {
         std::mutex mutex;
         std::condition_variable changed;
-        std::deque<std::pair<std::string, input_file*>> jobs;
+        std::deque<std::pair<target, input_file*>> jobs;
         std::uint64_t done = 0;
         bool stop = false;
         std::thread thread;
 
-        void add(std::vector<std::string> paths, std::deque<input_file>& files);
+        void add(std::vector<target> targets, std::deque<input_file>& files);
         bool has_done(std::uint64_t count);
         void wait_for(std::uint64_t count) noexcept;
         void run() noexcept;

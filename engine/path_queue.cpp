@@ -1,9 +1,9 @@
 #include "path_queue.h"
 
-void path_queue::push(std::string_view path, bool walk)
+void path_queue::push(std::string_view path, bool walk_folders)
 {
     // The length and the flag as one number, seven bits to a byte, low bits first.
-    std::uint64_t header = static_cast<std::uint64_t>(path.size()) << 1 | (walk ? 1 : 0);
+    std::uint64_t header = static_cast<std::uint64_t>(path.size()) << 1 | (walk_folders ? 1 : 0);
     do {
         const auto low = static_cast<char>(header & 0x7f);
         header >>= 7;

@@ -12,10 +12,10 @@ class path_queue {
 public:
     struct entry {
         std::string path;
-        bool walk = false; // a folder is to be counted by its files
+        bool walk_folders = false; // a folder is to be counted by its files
     };
 
-    void push(std::string_view path, bool walk);
+    void push(std::string_view path, bool walk_folders);
     // The first entry, taken out; the queue must not be empty.
     entry pop();
     bool empty() const { return head == bytes.size(); }

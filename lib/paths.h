@@ -37,6 +37,12 @@ std::wstring full_path(const std::wstring& path);
 // form stays below MAX_PATH, else the full path in the \\?\ form. Empty when it names no
 // file that may be opened: not valid UTF-8, a NUL inside, or the device namespace.
 std::wstring name_to_open(std::string_view path);
+// Opens the entry `name` (UTF-8) of an open folder (a HANDLE) relative to that folder, which
+// Win32 has no call for (NtCreateFile, with the folder as root): no path is rebuilt, so a
+// folder on the way swapped for a junction is not followed, and a tree of any depth is
+// reached. A reparse point is opened itself, not followed. Shared for reading, writing and
+// deleting, for synchronous use. The handle, or INVALID_HANDLE_VALUE with the Win32 error.
+void* open_in_folder(void* folder, std::string_view name, unsigned long access, unsigned long& error);
 #endif
 
 } // namespace lib

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <winternl.h>
 
 #include <climits>
 #include <new>
@@ -101,6 +102,32 @@ std::wstring name_to_open(std::string_view utf8)
     if (full.starts_with(L"\\\\"))
         return L"\\\\?\\UNC\\" + full.substr(2);
     return {};
+}
+
+void* open_in_folder(void* folder, std::string_view name, unsigned long access, unsigned long& error)
+{
+    std::wstring entry = to_utf16(name);
+    // One name, never a path: nothing below or beside the folder.
+    if (entry.empty() || entry.size() > 32767 || entry.find_first_of(L"\\/") != std::wstring::npos) {
+        error = ERROR_INVALID_NAME;
+        return INVALID_HANDLE_VALUE;
+    }
+    UNICODE_STRING object_name;
+    object_name.Buffer = entry.data();
+    object_name.Length = static_cast<USHORT>(entry.size() * sizeof(wchar_t));
+    object_name.MaximumLength = object_name.Length;
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &object_name, 0, folder, nullptr); // the name as listed, case and all
+    IO_STATUS_BLOCK io{};
+    HANDLE opened = nullptr;
+    const NTSTATUS status = NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr, 0,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                                         FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (status < 0) {
+        error = RtlNtStatusToDosError(status);
+        return INVALID_HANDLE_VALUE;
+    }
+    return opened;
 }
 
 } // namespace lib

@@ -25,6 +25,8 @@ words failure_words(failure_reason::kind what)
         return PRESENT_WORDS("failure_text", "file system loop");
     case failure_reason::name_not_unicode:
         return PRESENT_WORDS("failure_text", "name is not valid Unicode");
+    case failure_reason::moved_while_walked:
+        return PRESENT_WORDS("failure_text", "a folder in it moved during the walk");
     }
     return {"failure_text", ""};
 }

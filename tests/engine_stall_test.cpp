@@ -10,13 +10,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <sys/mount.h>
 
 using namespace std::chrono_literals;
 
@@ -163,6 +167,106 @@ TEST_F(StalledReads, AReadThatFailsPartWayOrWouldBlockFailsTheFile)
     ASSERT_TRUE(returns_while_stalled([&] { waiting = probe.count(fs->path("waiting")); }));
     EXPECT_FALSE(waiting.opened);
     EXPECT_EQ(waiting.reason, "read would block");
+}
+
+// A walk of a tree on the disk held in a read: the stalling file is bound onto one of its
+// files, so that the tree can change meanwhile.
+class HeldWalk : public testing::Test {
+protected:
+    // False when there is no mount: the test has then failed (in CI) or been skipped.
+    bool hold_in(const std::string& file)
+    {
+        try {
+            fs = std::make_unique<stall_fs>();
+        } catch (const std::runtime_error& error) {
+            if (std::getenv("CI"))
+                ADD_FAILURE() << error.what();
+            else
+                [&] { GTEST_SKIP() << error.what(); }(); // the skip returns from the lambda only
+            return false;
+        }
+        std::ofstream(file).flush();
+        bound.at = file;
+        if (::mount(fs->path("stall").c_str(), file.c_str(), nullptr, MS_BIND, nullptr) == 0)
+            return true;
+        ADD_FAILURE() << "cannot bind " << file << ": " << std::strerror(errno);
+        return false;
+    }
+
+    scratch_dir dir;
+    std::unique_ptr<stall_fs> fs; // after dir: unmounted before dir goes
+    struct bind_mount {
+        std::string at; // where it is now: the tree may move it
+        ~bind_mount() { ::umount2(at.c_str(), MNT_DETACH); } // before the file system goes
+    } bound;
+};
+
+// Entries swapped for symbolic links between the listing and the opening are not followed:
+// neither a file or a folder swapped for a link to one outside, nor the folder being walked
+// swapped for a link to another tree.
+TEST_F(HeldWalk, EntriesSwappedForLinksMeanwhileAreNotFollowed)
+{
+    const std::string outside(stall_fs::file_size, 'x');
+    std::filesystem::create_directories(dir.folder() / "elsewhere/d");
+    dir.write("elsewhere/b", outside);
+    dir.write("elsewhere/d/f", outside);
+    std::filesystem::create_directories(dir.folder() / "tree/c/d");
+    std::filesystem::create_directories(dir.folder() / "tree/c/e");
+    dir.write("tree/c/b", "x\n");
+    dir.write("tree/c/d/f", "y\n");
+    if (!hold_in(dir.path("tree/c/a")))
+        return;
+
+    engine counter;
+    counter.add_file(dir.path("tree"), true);
+    ASSERT_TRUE(fs->wait_until_holding(30s)); // in "c/a", the names of "c" read
+    std::filesystem::remove(dir.path("tree/c/b"));
+    std::filesystem::create_symlink(dir.path("elsewhere/b"), dir.path("tree/c/b"));
+    std::filesystem::remove(dir.path("tree/c/e"));
+    std::filesystem::create_directory_symlink(dir.path("elsewhere/d"), dir.path("tree/c/e"));
+    std::filesystem::rename(dir.path("tree/c"), dir.path("tree/c.old"));
+    bound.at = dir.path("tree/c.old/a");
+    std::filesystem::create_directory_symlink(dir.path("elsewhere"), dir.path("tree/c"));
+    fs->release();
+    counter.wait();
+    // "a", then "d/f" of the folder walked; "b" and "e", links now, are passed by.
+    EXPECT_EQ(totals_of(counter), (totals{2, 0, stall_fs::file_size + 2, lines_per_file + 1}));
+    EXPECT_TRUE(counter.failures().empty());
+}
+
+// Deeper than the walk keeps folders open, the folders above are reopened through ".." on
+// the way back up. A folder moved meanwhile is walked to its end where it is now, but the
+// way back from it leads elsewhere: the folders above it fail, their files not counted.
+TEST_F(HeldWalk, AFolderMovedMeanwhileFailsTheFoldersAboveIt)
+{
+    constexpr int depth = 40; // each level holds "d", the next, then "f", found on the way back
+    std::string level = dir.path("tree");
+    std::vector<std::string> levels;
+    for (int i = 0; i <= depth; ++i, level += "/d") {
+        std::filesystem::create_directory(level);
+        std::ofstream(level + "/f") << "x\n";
+        levels.push_back(level);
+    }
+    if (!hold_in(levels.back() + "/a"))
+        return;
+
+    engine counter;
+    counter.add_file(levels.front(), true);
+    ASSERT_TRUE(fs->wait_until_holding(30s));
+    // Level 5 and all below it move to the top of the scratch folder.
+    std::filesystem::rename(levels[5], dir.path("moved"));
+    bound.at = dir.path("moved") + levels.back().substr(levels[5].size()) + "/a";
+    fs->release();
+    counter.wait();
+    // "a", and "f" of levels 40 to 5; levels 4 to 0 fail, their "f" not counted.
+    EXPECT_EQ(totals_of(counter),
+              (totals{depth - 3, 5, stall_fs::file_size + 2 * (depth - 4), lines_per_file + depth - 4}));
+    const std::vector<engine::failure> failed = counter.failures();
+    ASSERT_EQ(failed.size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(failed[i].path, levels[4 - i]);
+        EXPECT_EQ(failed[i].reason.what, failure_reason::moved_while_walked);
+    }
 }
 
 TEST_F(StalledReads, DestructionReturnsWhileTheReadIsHeld)

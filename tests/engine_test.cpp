@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -651,14 +653,19 @@ TEST(Engine, WalksFoldersInNameOrderOpensAheadAndResetStopsAWalkAtOnce)
 #else
     const int per_folder = 1500;
 #endif
+    // The same names in each folder, and a line of another length: a file opened ahead in
+    // the wrong folder shows in the totals. "a/f7z" comes between "a/f799" and "a/f8", so
+    // files of "a" are opened ahead both before and after it.
     std::uint64_t files = 0;
-    for (const char* folder : {"b", "a", "a/z"}) {
+    std::uint64_t characters = 0;
+    for (const auto& [folder, line] : {std::pair{"b", "x\n"}, {"a", "yy\n"}, {"a/f7z", "zzz\n"}}) {
         fs::create_directories(dir.folder() / folder);
-        for (int i = 0; i < per_folder; ++i, ++files)
-            dir.write(std::string(folder) + "/f" + std::to_string(i), "x\n");
+        for (int i = 0; i < per_folder; ++i, ++files, characters += std::strlen(line))
+            dir.write(std::string(folder) + "/f" + std::to_string(i), line);
     }
-    // Last in byte order: "b" after "a", and "f999" after every other name.
-    dir.write("b/f999", "the end\n");
+    // Last in byte order: "b" after "a", and a name whose first byte is 0x80 or more after
+    // every other, for bytes compare as unsigned.
+    dir.write("b/\xc3\xa9", "the end\n");
     const std::vector<std::string> tree = {engine_path(dir.folder())};
 
     engine counter;
@@ -667,7 +674,7 @@ TEST(Engine, WalksFoldersInNameOrderOpensAheadAndResetStopsAWalkAtOnce)
     counter.add_files(tree); // without walk_folders, a folder fails
     counter.add_files(tree, true);
     counter.wait();
-    EXPECT_EQ(totals_of(counter), (totals{files, 1, 2 * files + 6, files}));
+    EXPECT_EQ(totals_of(counter), (totals{files + 1, 1, characters + 8, files + 1}));
     EXPECT_EQ(probe.file_size(), 8u); // the last file came last
     EXPECT_GT(probe.files_opened_ahead(), files / 2);
 
@@ -688,6 +695,65 @@ TEST(Engine, WalksFoldersInNameOrderOpensAheadAndResetStopsAWalkAtOnce)
     }
     EXPECT_TRUE(waited);
 }
+
+#ifndef _WIN32
+// A tree far deeper than a path may be long (PATH_MAX) is walked whole, within the usual
+// limit of 1,024 open files. Its files are found on the way back up: each level's "f" comes
+// after its "d".
+TEST(Engine, WalksATreeDeeperThanAPathMayBeLong)
+{
+    constexpr int depth = 5000;
+    // In memory where it can be: five thousand folders made and removed on a disk take
+    // seconds.
+    scratch_dir dir(fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
+    // Made and removed one level at a time, relative to an open folder or through short
+    // paths: no path reaches the bottom.
+    struct deep_tree {
+        std::string top;
+        ~deep_tree()
+        {
+            const std::string level = top + "/d", below = top + "/d/d", moved = top + "/up";
+            for (;;) {
+                ::unlink((level + "/f").c_str());
+                if (::rename(below.c_str(), moved.c_str()) != 0)
+                    break;
+                ::rmdir(level.c_str());
+                ::rename(moved.c_str(), level.c_str());
+            }
+            ::rmdir(level.c_str());
+        }
+    } tree{dir.path("")};
+    std::uint64_t characters = 0;
+    int fd = ::open(dir.path("").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 1; level <= depth && fd >= 0; ++level) {
+        ASSERT_EQ(::mkdirat(fd, "d", 0700), 0) << level << ": " << std::strerror(errno);
+        const int below = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = below;
+        if (level % 500 == 0) {
+            const std::string text = std::to_string(level) + "\n";
+            const int file = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+            ASSERT_EQ(::write(file, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+            ::close(file);
+            characters += text.size();
+        }
+    }
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    ::close(fd);
+
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit usual{std::min<rlim_t>(limit.rlim_cur, 1024), limit.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &usual), 0);
+    engine counter;
+    counter.add_file(dir.path(""), true);
+    counter.wait();
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    EXPECT_EQ(totals_of(counter), (totals{10, 0, characters, 10}));
+    EXPECT_TRUE(counter.failures().empty()) << counter.failures().front().path.size() << ": "
+                                            << failure_text(counter.failures().front().reason);
+}
+#endif
 
 TEST(Engine, PercentagesFollowTheBatchAndResetStopsALongCount)
 {

@@ -135,6 +135,14 @@
         <source>name is not valid Unicode</source>
         <translation>Name ist kein gültiges Unicode</translation>
     </message>
+    <message>
+        <source>read error after %1 bytes: the file was shortened</source>
+        <translation>Lesefehler nach %1 Bytes: die Datei wurde gekürzt</translation>
+    </message>
+    <message>
+        <source>a folder in it moved during the walk</source>
+        <translation>ein Ordner darin wurde während des Durchlaufs verschoben</translation>
+    </message>
 </context>
 <context>
     <name>totals_text</name>

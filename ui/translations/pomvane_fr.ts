@@ -135,6 +135,14 @@
         <source>name is not valid Unicode</source>
         <translation>le nom n’est pas de l’Unicode valide</translation>
     </message>
+    <message>
+        <source>read error after %1 bytes: the file was shortened</source>
+        <translation>erreur de lecture après %1&#xa0;octets&#xa0;: le fichier a été raccourci</translation>
+    </message>
+    <message>
+        <source>a folder in it moved during the walk</source>
+        <translation>un dossier qu’il contient a été déplacé pendant le parcours</translation>
+    </message>
 </context>
 <context>
     <name>totals_text</name>
