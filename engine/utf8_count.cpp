@@ -4,7 +4,8 @@
 #include <cstring>
 #include <limits>
 
-// AVX2 kernels only where the compiler can build them; elsewhere (ARM64, ...) the portable ones.
+// AVX2 and AVX-512 kernels only where the compiler can build them; elsewhere (ARM64, ...) the
+// portable ones.
 #if defined(__x86_64__) && !defined(POMVANE_FORCE_PORTABLE)
 #define POMVANE_AVX2 1
 #include <immintrin.h>
@@ -78,7 +79,8 @@ inline std::uint64_t sum_bytes(const lanes_of<16>::type& lanes) noexcept
     return sum;
 }
 
-// Counts 64 bytes at a time in byte lanes; fold() adds the lanes up before they overflow.
+// Counts 64-byte blocks in byte lanes, adding the lanes up before they overflow. The lanes
+// live in locals while a run of blocks is counted, so that they stay in registers.
 struct portable_counter {
     // A block adds at most 4 to a lane, which holds 255.
     static constexpr unsigned blocks_per_fold = 63;
@@ -86,36 +88,47 @@ struct portable_counter {
 
     lanes character_lanes{};
     lanes line_feed_lanes{};
+    unsigned pending = 0; // blocks in the lanes
     std::uint64_t characters = 0;
     std::uint64_t line_feeds = 0;
 
-    void block(const byte* at) noexcept
+    // count blocks of 64 bytes from `at`; at[-3..-1] are the stream's bytes before them.
+    void blocks(const byte* at, std::size_t count) noexcept
     {
-        lanes bytes[4];
-        std::memcpy(bytes, at, sizeof bytes);
-        for (const lanes& b : bytes)
-            line_feed_lanes -= (lanes)(b == '\n');
-        // ASCII only: every byte a character.
-        const lanes any = bytes[0] | bytes[1] | bytes[2] | bytes[3];
-        std::uint64_t words[2];
-        std::memcpy(words, &any, sizeof words);
-        if (((words[0] | words[1]) & 0x8080808080808080) == 0) {
-            characters += 64;
-            return;
+        lanes counted_characters = character_lanes;
+        lanes counted_line_feeds = line_feed_lanes;
+        for (; count > 0; --count, at += 64) {
+            lanes bytes[4];
+            std::memcpy(bytes, at, sizeof bytes);
+            for (const lanes& b : bytes)
+                counted_line_feeds -= (lanes)(b == '\n');
+            // ASCII only: every byte a character.
+            const lanes any = bytes[0] | bytes[1] | bytes[2] | bytes[3];
+            std::uint64_t words[2];
+            std::memcpy(words, &any, sizeof words);
+            if (((words[0] | words[1]) & 0x8080808080808080) == 0) {
+                characters += 64;
+            } else {
+                for (int i = 0; i < 4; ++i) {
+                    lanes counted;
+                    counted_lanes<16>(at + 16 * i, counted);
+                    counted_characters -= counted;
+                }
+            }
+            if (++pending == blocks_per_fold) {
+                characters += sum_bytes(counted_characters);
+                line_feeds += sum_bytes(counted_line_feeds);
+                counted_characters = counted_line_feeds = lanes{};
+                pending = 0;
+            }
         }
-        for (int i = 0; i < 4; ++i) {
-            lanes counted;
-            counted_lanes<16>(at + 16 * i, counted);
-            character_lanes -= counted;
-        }
+        character_lanes = counted_characters;
+        line_feed_lanes = counted_line_feeds;
     }
 
-    void fold() noexcept
+    utf8_run totals() const noexcept
     {
-        characters += sum_bytes(character_lanes);
-        line_feeds += sum_bytes(line_feed_lanes);
-        character_lanes = lanes{};
-        line_feed_lanes = lanes{};
+        return {characters + sum_bytes(character_lanes), line_feeds + sum_bytes(line_feed_lanes), 0};
     }
 };
 
@@ -134,7 +147,7 @@ inline void last_three(const utf8_carry& before, const byte* data, std::size_t d
     std::memcpy(out, joined + done, 3);
 }
 
-// The loop both kernels share: 64-byte blocks in place, where the three bytes before each can
+// The loop all kernels share: 64-byte blocks in place, where the three bytes before each can
 // be read; the first block and a short last one on a copy with the stream's three bytes
 // before it and zeros after it (each zero a character, taken off again). After every `watch`
 // bytes (and at the end) it asks keep_going(bytes done) whether to go on.
@@ -149,34 +162,30 @@ inline utf8_run count_stream(counter_type& counter, const byte* data, std::size_
     byte seam[3 + 64];
     std::uint64_t padding = 0;
     std::size_t done = 0;
-    unsigned pending = 0; // blocks in the lanes since the last fold
     auto count_copy = [&](std::size_t length) {
         last_three(carry, data, done, seam);
         std::memcpy(seam + 3, data + done, length);
         std::memset(seam + 3 + length, 0, 64 - length);
-        counter.block(seam + 3);
+        counter.blocks(seam + 3, 1);
         padding += 64 - length;
         done += length;
-        ++pending;
     };
     count_copy(std::min<std::size_t>(size, 64));
     for (;;) {
         const std::size_t end = std::min(size, (done / watch + 1) * watch);
-        for (; end - done >= 64; done += 64) {
-            counter.block(data + done);
-            if (++pending == counter_type::blocks_per_fold) {
-                counter.fold();
-                pending = 0;
-            }
-        }
+        const std::size_t in_place = (end - done) / 64;
+        counter.blocks(data + done, in_place);
+        done += in_place * 64;
         if (done < end)
             count_copy(end - done);
         if (!keep_going(done))
             break;
     }
-    counter.fold();
     last_three(carry, data, done, carry.last);
-    return {counter.characters - padding, counter.line_feeds, done};
+    utf8_run run = counter.totals();
+    run.characters -= padding;
+    run.bytes = done;
+    return run;
 }
 
 constexpr std::size_t no_watch = std::numeric_limits<std::size_t>::max();
@@ -223,9 +232,9 @@ utf8_run count_utf8_watched_portable(const char* data, std::size_t size, utf8_ca
 
 namespace {
 
-// Finds, 32 bytes at a time, where the quick count (a character per byte that is not a
-// continuation byte) may be wrong, with nibble lookups in the way Keiser and Lemire validate
-// UTF-8. A byte is flagged where, with the byte before it:
+// Finds where the quick count (a character per byte that is not a continuation byte) may be
+// wrong, with nibble lookups in the way Keiser and Lemire validate UTF-8. A byte is flagged
+// where, with the byte before it:
 constexpr char too_short = 0x01;  // a lead or invalid byte C0..FF is followed by no continuation byte
 constexpr char too_long = 0x02;   // ASCII is followed by a continuation byte
 constexpr char overlong_2 = 0x04; // C0 or C1 is followed by a continuation byte
@@ -235,16 +244,34 @@ constexpr char past_8x = 0x20;    // F0 or F5..FF is followed by 80..8F
 constexpr char too_large = 0x40;  // F4..FF is followed by 90..BF
 constexpr char two_continuations = static_cast<char>(0x80); // wrong unless 2 or 3 bytes back is E0.. or F0..
 constexpr char any_low = too_short | too_long | two_continuations;
+constexpr char continuation = too_long | two_continuations | overlong_2;
 
 // Each test is the AND of a bit looked up by the byte before's high nibble, by its low nibble,
-// and by this byte's high nibble.
-__attribute__((target("avx2"))) inline __m256i by_nibble(char n0, char n1, char n2, char n3, char n4, char n5,
-                                                         char n6, char n7, char n8, char n9, char na, char nb,
-                                                         char nc, char nd, char ne, char nf) noexcept
+// and by this byte's high nibble. A lookup works in each 16-byte lane, so the tables repeat.
+struct nibble_table {
+    alignas(64) char at[64];
+};
+constexpr nibble_table repeated(const char (&table)[16])
 {
-    return _mm256_setr_epi8(n0, n1, n2, n3, n4, n5, n6, n7, n8, n9, na, nb, nc, nd, ne, nf,
-                            n0, n1, n2, n3, n4, n5, n6, n7, n8, n9, na, nb, nc, nd, ne, nf);
+    nibble_table lanes{};
+    for (int i = 0; i < 64; ++i)
+        lanes.at[i] = table[i % 16];
+    return lanes;
 }
+constexpr nibble_table by_high_1 = repeated({
+    too_long, too_long, too_long, too_long, too_long, too_long, too_long, too_long,
+    two_continuations, two_continuations, two_continuations, two_continuations,
+    too_short | overlong_2, too_short, too_short | overlong_3 | surrogate, too_short | past_8x | too_large});
+constexpr nibble_table by_low_1 = repeated({
+    any_low | overlong_2 | overlong_3 | past_8x, any_low | overlong_2, any_low, any_low, any_low | too_large,
+    any_low | too_large | past_8x, any_low | too_large | past_8x, any_low | too_large | past_8x,
+    any_low | too_large | past_8x, any_low | too_large | past_8x, any_low | too_large | past_8x,
+    any_low | too_large | past_8x, any_low | too_large | past_8x, any_low | surrogate | too_large | past_8x,
+    any_low | too_large | past_8x, any_low | too_large | past_8x});
+constexpr nibble_table by_high_0 = repeated({
+    too_short, too_short, too_short, too_short, too_short, too_short, too_short, too_short,
+    continuation | overlong_3 | past_8x, continuation | overlong_3 | too_large, continuation | surrogate | too_large,
+    continuation | surrogate | too_large, too_short, too_short, too_short, too_short});
 
 // Where no byte of a block is flagged and none of the two before it, every continuation byte
 // in it is accepted (a flag marks each way one can be left out: after ASCII, after an invalid
@@ -254,9 +281,9 @@ struct avx2_counter {
     // A block adds at most 2 to a lane, which holds 255.
     static constexpr unsigned blocks_per_fold = 127;
 
-    __m256i character_lanes, line_feed_lanes, character_sums, line_feed_sums;
-    __m256i high_1, low_1, high_0; // the lookups
-    std::uint64_t ascii_characters = 0;
+    __m256i character_lanes;
+    __m256i line_feed_lanes;
+    unsigned pending = 0; // blocks in the lanes
     std::uint64_t characters = 0;
     std::uint64_t line_feeds = 0;
     // The last block flagged a byte, which may make this block's first two quick counts
@@ -264,25 +291,7 @@ struct avx2_counter {
     bool suspect = true;
 
     __attribute__((target("avx2"))) avx2_counter() noexcept
-        : character_lanes(_mm256_setzero_si256()), line_feed_lanes(_mm256_setzero_si256()),
-          character_sums(_mm256_setzero_si256()), line_feed_sums(_mm256_setzero_si256()),
-          high_1(by_nibble(too_long, too_long, too_long, too_long, too_long, too_long, too_long, too_long,
-                           two_continuations, two_continuations, two_continuations, two_continuations,
-                           too_short | overlong_2, too_short, too_short | overlong_3 | surrogate,
-                           too_short | past_8x | too_large)),
-          low_1(by_nibble(any_low | overlong_2 | overlong_3 | past_8x, any_low | overlong_2, any_low, any_low,
-                          any_low | too_large, any_low | too_large | past_8x, any_low | too_large | past_8x,
-                          any_low | too_large | past_8x, any_low | too_large | past_8x,
-                          any_low | too_large | past_8x, any_low | too_large | past_8x,
-                          any_low | too_large | past_8x, any_low | too_large | past_8x,
-                          any_low | surrogate | too_large | past_8x, any_low | too_large | past_8x,
-                          any_low | too_large | past_8x)),
-          high_0(by_nibble(too_short, too_short, too_short, too_short, too_short, too_short, too_short, too_short,
-                           too_long | two_continuations | overlong_2 | overlong_3 | past_8x,
-                           too_long | two_continuations | overlong_2 | overlong_3 | too_large,
-                           too_long | two_continuations | overlong_2 | surrogate | too_large,
-                           too_long | two_continuations | overlong_2 | surrogate | too_large, too_short, too_short,
-                           too_short, too_short))
+        : character_lanes(_mm256_setzero_si256()), line_feed_lanes(_mm256_setzero_si256())
     {
     }
 
@@ -291,9 +300,12 @@ struct avx2_counter {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     }
 
-    // Non-zero lanes where the 32 bytes at `at` are flagged.
-    __attribute__((target("avx2"))) __m256i flags(const byte* at, __m256i b0) const noexcept
+    // Non-zero lanes where the 32 bytes b0 at `at` are flagged.
+    static __attribute__((target("avx2"))) __m256i flags(const byte* at, __m256i b0) noexcept
     {
+        const __m256i high_1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(by_high_1.at));
+        const __m256i low_1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(by_low_1.at));
+        const __m256i high_0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(by_high_0.at));
         const __m256i b1 = load(at - 1);
         const __m256i nibble = _mm256_set1_epi8(0x0F);
         const __m256i pairs = _mm256_and_si256(
@@ -314,52 +326,139 @@ struct avx2_counter {
         return _mm256_cmpgt_epi8(b0, _mm256_set1_epi8(static_cast<char>(0xBF)));
     }
 
-    static __attribute__((target("avx2"))) __m256i exact(const byte* at) noexcept
+    // Out of line: inlined, it takes so many registers that the lanes of the quick paths
+    // would be kept in memory.
+    static __attribute__((target("avx2"), noinline, flatten)) __m256i exact(const byte* at) noexcept
     {
         lanes_of<32>::type counted;
         counted_lanes<32>(at, counted);
         return (__m256i)counted;
     }
 
-    __attribute__((target("avx2"))) void block(const byte* at) noexcept
+    static __attribute__((target("avx2"))) std::uint64_t sum_bytes(__m256i lanes) noexcept
     {
-        const __m256i b0 = load(at), b32 = load(at + 32);
-        const __m256i line_feed = _mm256_set1_epi8('\n');
-        line_feed_lanes = _mm256_sub_epi8(line_feed_lanes, _mm256_cmpeq_epi8(b0, line_feed));
-        line_feed_lanes = _mm256_sub_epi8(line_feed_lanes, _mm256_cmpeq_epi8(b32, line_feed));
-        if (_mm256_movemask_epi8(_mm256_or_si256(b0, b32)) == 0) {
-            ascii_characters += 64;
-            suspect = false;
-            return;
-        }
-        const __m256i flags0 = flags(at, b0), flags32 = flags(at + 32, b32);
-        const __m256i either = _mm256_or_si256(flags0, flags32);
-        if (!suspect && _mm256_testz_si256(either, either)) {
-            character_lanes = _mm256_sub_epi8(character_lanes, quick(b0));
-            character_lanes = _mm256_sub_epi8(character_lanes, quick(b32));
-            return;
-        }
-        const bool flagged0 = !_mm256_testz_si256(flags0, flags0);
-        const bool flagged32 = !_mm256_testz_si256(flags32, flags32);
-        character_lanes = _mm256_sub_epi8(character_lanes, suspect || flagged0 ? exact(at) : quick(b0));
-        character_lanes = _mm256_sub_epi8(character_lanes, flagged0 || flagged32 ? exact(at + 32) : quick(b32));
-        suspect = flagged32;
-    }
-
-    static __attribute__((target("avx2"))) std::uint64_t sum_lanes(__m256i sums) noexcept
-    {
+        const __m256i sums = _mm256_sad_epu8(lanes, _mm256_setzero_si256());
         const __m128i halves = _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
         return static_cast<std::uint64_t>(_mm_cvtsi128_si64(halves) + _mm_extract_epi64(halves, 1));
     }
 
-    __attribute__((target("avx2"))) void fold() noexcept
+    // count blocks of 64 bytes from `at`; at[-3..-1] are the stream's bytes before them.
+    __attribute__((target("avx2"))) void blocks(const byte* at, std::size_t count) noexcept
     {
-        const __m256i zero = _mm256_setzero_si256();
-        character_sums = _mm256_add_epi64(character_sums, _mm256_sad_epu8(character_lanes, zero));
-        line_feed_sums = _mm256_add_epi64(line_feed_sums, _mm256_sad_epu8(line_feed_lanes, zero));
-        character_lanes = line_feed_lanes = zero;
-        characters = ascii_characters + sum_lanes(character_sums);
-        line_feeds = sum_lanes(line_feed_sums);
+        __m256i counted_characters = character_lanes;
+        __m256i counted_line_feeds = line_feed_lanes;
+        bool after_flags = suspect;
+        const __m256i line_feed = _mm256_set1_epi8('\n');
+        for (; count > 0; --count, at += 64) {
+            const __m256i b0 = load(at), b32 = load(at + 32);
+            counted_line_feeds = _mm256_sub_epi8(counted_line_feeds, _mm256_cmpeq_epi8(b0, line_feed));
+            counted_line_feeds = _mm256_sub_epi8(counted_line_feeds, _mm256_cmpeq_epi8(b32, line_feed));
+            if (_mm256_movemask_epi8(_mm256_or_si256(b0, b32)) == 0) {
+                characters += 64; // ASCII only
+                after_flags = false;
+            } else {
+                const __m256i flags0 = flags(at, b0), flags32 = flags(at + 32, b32);
+                const __m256i either = _mm256_or_si256(flags0, flags32);
+                if (!after_flags && _mm256_testz_si256(either, either)) {
+                    counted_characters = _mm256_sub_epi8(counted_characters, quick(b0));
+                    counted_characters = _mm256_sub_epi8(counted_characters, quick(b32));
+                } else {
+                    const bool flagged0 = !_mm256_testz_si256(flags0, flags0);
+                    const bool flagged32 = !_mm256_testz_si256(flags32, flags32);
+                    counted_characters = _mm256_sub_epi8(counted_characters,
+                                                         after_flags || flagged0 ? exact(at) : quick(b0));
+                    counted_characters = _mm256_sub_epi8(counted_characters,
+                                                         flagged0 || flagged32 ? exact(at + 32) : quick(b32));
+                    after_flags = flagged32;
+                }
+            }
+            if (++pending == blocks_per_fold) {
+                characters += sum_bytes(counted_characters);
+                line_feeds += sum_bytes(counted_line_feeds);
+                counted_characters = counted_line_feeds = _mm256_setzero_si256();
+                pending = 0;
+            }
+        }
+        character_lanes = counted_characters;
+        line_feed_lanes = counted_line_feeds;
+        suspect = after_flags;
+    }
+
+    __attribute__((target("avx2"))) utf8_run totals() const noexcept
+    {
+        return {characters + sum_bytes(character_lanes), line_feeds + sum_bytes(line_feed_lanes), 0};
+    }
+};
+
+#define POMVANE_AVX512 "avx512f,avx512bw,popcnt"
+
+// The same with 64-byte vectors, a block at a time, counting through bit masks: with twice
+// the width and twice the registers, about twice as fast on text that is not ASCII.
+struct avx512_counter {
+    std::uint64_t characters = 0;
+    std::uint64_t line_feeds = 0;
+    bool suspect = true; // as in avx2_counter, a block for a vector
+
+    static __attribute__((target(POMVANE_AVX512))) __m512i load(const byte* at) noexcept
+    {
+        return _mm512_loadu_si512(at);
+    }
+
+    // Whether a byte of the 64 b0 at `at` is flagged.
+    static __attribute__((target(POMVANE_AVX512))) bool flagged(const byte* at, __m512i b0) noexcept
+    {
+        const __m512i b1 = load(at - 1);
+        const __m512i nibble = _mm512_set1_epi8(0x0F);
+        const __m512i high_1 = _mm512_shuffle_epi8(_mm512_load_si512(by_high_1.at),
+                                                   _mm512_and_si512(_mm512_srli_epi16(b1, 4), nibble));
+        const __m512i low_1 = _mm512_shuffle_epi8(_mm512_load_si512(by_low_1.at), _mm512_and_si512(b1, nibble));
+        const __m512i high_0 = _mm512_shuffle_epi8(_mm512_load_si512(by_high_0.at),
+                                                   _mm512_and_si512(_mm512_srli_epi16(b0, 4), nibble));
+        const __m512i third = _mm512_subs_epu8(load(at - 2), _mm512_set1_epi8(0xE0 - 0x80));
+        const __m512i fourth = _mm512_subs_epu8(load(at - 3), _mm512_set1_epi8(0xF0 - 0x80));
+        // (third | fourth) & 0x80: may a third or fourth byte follow a continuation byte here.
+        const __m512i allowed = _mm512_ternarylogic_epi32(third, fourth, _mm512_set1_epi8(two_continuations), 0xA8);
+        // high_1 & low_1 & high_0, then ^ allowed
+        const __m512i pairs = _mm512_ternarylogic_epi32(high_1, low_1, high_0, 0x80);
+        const __m512i wrong = _mm512_xor_si512(pairs, allowed);
+        return _mm512_test_epi8_mask(wrong, wrong) != 0;
+    }
+
+    // In halves: GCC makes some 70 KiB of code of the rule in 64 lanes, and slow code too.
+    static __attribute__((target(POMVANE_AVX512), noinline, flatten)) std::uint64_t exact(const byte* at) noexcept
+    {
+        lanes_of<32>::type low, high;
+        counted_lanes<32>(at, low);
+        counted_lanes<32>(at + 32, high);
+        const auto low_mask = static_cast<std::uint32_t>(_mm256_movemask_epi8((__m256i)low));
+        const auto high_mask = static_cast<std::uint32_t>(_mm256_movemask_epi8((__m256i)high));
+        return static_cast<std::uint64_t>(__builtin_popcountll(std::uint64_t(high_mask) << 32 | low_mask));
+    }
+
+    __attribute__((target(POMVANE_AVX512))) void blocks(const byte* at, std::size_t count) noexcept
+    {
+        const __m512i line_feed = _mm512_set1_epi8('\n');
+        const __m512i last_ascii = _mm512_set1_epi8(static_cast<char>(0xBF)); // signed: C0.. and 00..7F above it
+        for (; count > 0; --count, at += 64) {
+            const __m512i b0 = load(at);
+            line_feeds += static_cast<std::uint64_t>(__builtin_popcountll(_mm512_cmpeq_epi8_mask(b0, line_feed)));
+            if (_mm512_movepi8_mask(b0) == 0) {
+                characters += 64; // ASCII only
+                suspect = false;
+                continue;
+            }
+            const bool flags = flagged(at, b0);
+            if (!suspect && !flags)
+                characters += static_cast<std::uint64_t>(__builtin_popcountll(_mm512_cmpgt_epi8_mask(b0, last_ascii)));
+            else
+                characters += exact(at);
+            suspect = flags;
+        }
+    }
+
+    utf8_run totals() const noexcept
+    {
+        return {characters, line_feeds, 0};
     }
 };
 
@@ -382,6 +481,27 @@ __attribute__((target("avx2"), flatten)) utf8_run count_utf8_watched_avx2(
                         watcher{size, state, running, position, base});
 }
 
+__attribute__((target(POMVANE_AVX512), flatten)) utf8_run count_utf8_avx512(const char* data, std::size_t size,
+                                                                          utf8_carry& carry) noexcept
+{
+    avx512_counter counter;
+    return count_stream(counter, bytes_of(data), size, carry, no_watch, [size](std::size_t done) { return done < size; });
+}
+
+__attribute__((target(POMVANE_AVX512), flatten)) utf8_run count_utf8_watched_avx512(
+    const char* data, std::size_t size, utf8_carry& carry, const std::atomic<std::int32_t>& state,
+    std::int32_t running, std::atomic<std::uint64_t>& position, std::uint64_t base) noexcept
+{
+    avx512_counter counter;
+    return count_stream(counter, bytes_of(data), size, carry, watch_block,
+                        watcher{size, state, running, position, base});
+}
+
+bool cpu_has_avx512() noexcept
+{
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+}
+
 #else
 
 utf8_run count_utf8_avx2(const char* data, std::size_t size, utf8_carry& carry) noexcept
@@ -396,11 +516,31 @@ utf8_run count_utf8_watched_avx2(const char* data, std::size_t size, utf8_carry&
     return count_utf8_watched_portable(data, size, carry, state, running, position, base);
 }
 
+
+utf8_run count_utf8_avx512(const char* data, std::size_t size, utf8_carry& carry) noexcept
+{
+    return count_utf8_portable(data, size, carry);
+}
+
+utf8_run count_utf8_watched_avx512(const char* data, std::size_t size, utf8_carry& carry,
+                                   const std::atomic<std::int32_t>& state, std::int32_t running,
+                                   std::atomic<std::uint64_t>& position, std::uint64_t base) noexcept
+{
+    return count_utf8_watched_portable(data, size, carry, state, running, position, base);
+}
+
+bool cpu_has_avx512() noexcept
+{
+    return false;
+}
+
 #endif
 
 utf8_run count_utf8(const char* data, std::size_t size, utf8_carry& carry) noexcept
 {
-    static const auto kernel = cpu_has_avx2() ? count_utf8_avx2 : count_utf8_portable;
+    static const auto kernel = cpu_has_avx512() ? count_utf8_avx512
+                               : cpu_has_avx2() ? count_utf8_avx2
+                                                : count_utf8_portable;
     return kernel(data, size, carry);
 }
 
@@ -408,6 +548,8 @@ utf8_run count_utf8_watched(const char* data, std::size_t size, utf8_carry& carr
                             const std::atomic<std::int32_t>& state, std::int32_t running,
                             std::atomic<std::uint64_t>& position, std::uint64_t base) noexcept
 {
-    static const auto kernel = cpu_has_avx2() ? count_utf8_watched_avx2 : count_utf8_watched_portable;
+    static const auto kernel = cpu_has_avx512() ? count_utf8_watched_avx512
+                               : cpu_has_avx2() ? count_utf8_watched_avx2
+                                                : count_utf8_watched_portable;
     return kernel(data, size, carry, state, running, position, base);
 }

@@ -45,8 +45,9 @@ utf8_run count_utf8_watched(const char* data, std::size_t size, utf8_carry& carr
                             std::atomic<std::uint64_t>& position, std::uint64_t base) noexcept;
 
 // The kernels themselves, for tests and benchmarks. The portable ones are plain C++ with the
-// compiler's vector types (NEON on ARM64, SSE2 on x86-64). Where AVX2 cannot be built, the
-// _avx2 names run the portable kernels, as in line_feeds.h. A carry may pass between kernels.
+// compiler's vector types (NEON on ARM64, SSE2 on x86-64). Where AVX2 and AVX-512 (F and BW)
+// cannot be built, the _avx2 and _avx512 names run the portable kernels, as in line_feeds.h,
+// and cpu_has_avx512() is false. A carry may pass between kernels.
 utf8_run count_utf8_portable(const char* data, std::size_t size, utf8_carry& carry) noexcept;
 utf8_run count_utf8_avx2(const char* data, std::size_t size, utf8_carry& carry) noexcept;
 utf8_run count_utf8_watched_portable(const char* data, std::size_t size, utf8_carry& carry,
@@ -55,3 +56,8 @@ utf8_run count_utf8_watched_portable(const char* data, std::size_t size, utf8_ca
 utf8_run count_utf8_watched_avx2(const char* data, std::size_t size, utf8_carry& carry,
                                  const std::atomic<std::int32_t>& state, std::int32_t running,
                                  std::atomic<std::uint64_t>& position, std::uint64_t base) noexcept;
+utf8_run count_utf8_avx512(const char* data, std::size_t size, utf8_carry& carry) noexcept;
+utf8_run count_utf8_watched_avx512(const char* data, std::size_t size, utf8_carry& carry,
+                                   const std::atomic<std::int32_t>& state, std::int32_t running,
+                                   std::atomic<std::uint64_t>& position, std::uint64_t base) noexcept;
+bool cpu_has_avx512() noexcept;

@@ -58,12 +58,14 @@ std::uint64_t line_feeds_in(const std::string& text)
 
 using kernel = utf8_run (*)(const char*, std::size_t, utf8_carry&) noexcept;
 
-// The kernel this CPU runs, and the portable one beside it.
+// The kernel this CPU runs, and every other one it can.
 std::vector<kernel> kernels()
 {
     std::vector<kernel> all = {count_utf8, count_utf8_portable};
     if (cpu_has_avx2())
         all.push_back(count_utf8_avx2);
+    if (cpu_has_avx512())
+        all.push_back(count_utf8_avx512);
     return all;
 }
 
@@ -240,6 +242,8 @@ TEST(Utf8Count, WatchedCountStopsAtABlockAndGoesOnFromThere)
     std::vector<watched_kernel> all = {count_utf8_watched, count_utf8_watched_portable};
     if (cpu_has_avx2())
         all.push_back(count_utf8_watched_avx2);
+    if (cpu_has_avx512())
+        all.push_back(count_utf8_watched_avx512);
     for (const watched_kernel k : all) {
         for (const std::size_t size : {std::size_t(0), std::size_t(5), watch_block - 1, watch_block + 70, text.size()}) {
             const std::string part = text.substr(0, size);
