@@ -303,9 +303,9 @@ struct avx2_counter {
     // Non-zero lanes where the 32 bytes b0 at `at` are flagged.
     static __attribute__((target("avx2"))) __m256i flags(const byte* at, __m256i b0) noexcept
     {
-        const __m256i high_1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(by_high_1.at));
-        const __m256i low_1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(by_low_1.at));
-        const __m256i high_0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(by_high_0.at));
+        const __m256i high_1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(by_high_1.at));
+        const __m256i low_1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(by_low_1.at));
+        const __m256i high_0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(by_high_0.at));
         const __m256i b1 = load(at - 1);
         const __m256i nibble = _mm256_set1_epi8(0x0F);
         const __m256i pairs = _mm256_and_si256(
@@ -409,10 +409,10 @@ struct avx512_counter {
     {
         const __m512i b1 = load(at - 1);
         const __m512i nibble = _mm512_set1_epi8(0x0F);
-        const __m512i high_1 = _mm512_shuffle_epi8(_mm512_load_si512(by_high_1.at),
+        const __m512i high_1 = _mm512_shuffle_epi8(_mm512_loadu_si512(by_high_1.at),
                                                    _mm512_and_si512(_mm512_srli_epi16(b1, 4), nibble));
-        const __m512i low_1 = _mm512_shuffle_epi8(_mm512_load_si512(by_low_1.at), _mm512_and_si512(b1, nibble));
-        const __m512i high_0 = _mm512_shuffle_epi8(_mm512_load_si512(by_high_0.at),
+        const __m512i low_1 = _mm512_shuffle_epi8(_mm512_loadu_si512(by_low_1.at), _mm512_and_si512(b1, nibble));
+        const __m512i high_0 = _mm512_shuffle_epi8(_mm512_loadu_si512(by_high_0.at),
                                                    _mm512_and_si512(_mm512_srli_epi16(b0, 4), nibble));
         const __m512i third = _mm512_subs_epu8(load(at - 2), _mm512_set1_epi8(0xE0 - 0x80));
         const __m512i fourth = _mm512_subs_epu8(load(at - 3), _mm512_set1_epi8(0xF0 - 0x80));

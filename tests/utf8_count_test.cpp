@@ -257,9 +257,12 @@ TEST(Utf8Count, WatchedCountStopsAtABlockAndGoesOnFromThere)
             EXPECT_EQ(position.load(), 9 + size);
         }
         // Stopped before it starts: it covers one block, and the carry it leaves counts the
-        // rest as if it had gone on, even from a start inside a sequence.
-        for (std::size_t start = 0; start < 8; ++start) {
-            const std::string part = text.substr(start);
+        // rest as if it had gone on, wherever in a sequence the block ends.
+        std::string emoji;
+        while (emoji.size() < 2 * watch_block)
+            emoji += "\xF0\x9F\x98\x80";
+        for (std::size_t start = 0; start < 4; ++start) {
+            const std::string part = emoji.substr(start) + text;
             const std::atomic<std::int32_t> stopped{cancelled};
             std::atomic<std::uint64_t> position{0};
             utf8_carry carry;
