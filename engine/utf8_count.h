@@ -17,8 +17,8 @@
 // end of the stream was counted as one character at its first byte.
 
 // What one piece of a stream hands to the next: the stream's last three bytes so far, oldest
-// first, zero before the stream starts (a zero byte starts nothing). Value-initialise one per
-// stream.
+// first, zero before the stream starts (a zero byte leaves no sequence open). Value-initialise
+// one per stream.
 struct utf8_carry {
     unsigned char last[3] = {};
 };
