@@ -12,7 +12,7 @@ cd "$(dirname "$0")"
 
 packages=(
     cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools qt6-translations-l10n fonts-dejavu-core
-    googletest libbenchmark-dev git ripgrep
+    googletest libbenchmark-dev git ripgrep python3
     xvfb xauth xdotool xclip x11-utils desktop-file-utils appstream dpkg-dev file time
     mutter xwayland dbus qt6-wayland
     scdoc lintian

@@ -9,10 +9,15 @@
 //   ignore_rules_entry   judging one entry by name against a project's ignore rules, a
 //                  .gitignore in each of five folders (entries per second)
 //   ignore_rules_folder  entering and leaving a folder with a three-line .gitignore
+//   utf8           the same 1 GiB in a 128 KiB buffer of ASCII text, of text in three scripts
+//                  (a third each of ASCII, Cyrillic and CJK by words) or of random bytes: the
+//                  fused UTF-8 and LF count as the engine would run it (watched: AVX-512 here),
+//                  the AVX2 and portable kernels, and the LF count alone on the same bytes
 
 #include "engine/engine.h"
 #include "engine/ignore_rules.h"
 #include "engine/line_feeds.h"
+#include "engine/utf8_count.h"
 #include "tests/engine_probe.h"
 
 #include <benchmark/benchmark.h>
@@ -24,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -230,6 +236,92 @@ void ignore_rules_folder(benchmark::State& run)
     run.SetItemsProcessed(static_cast<std::int64_t>(run.iterations()));
 }
 BENCHMARK(ignore_rules_folder);
+enum class text_kind { ascii, scripts, random_bytes };
+enum class counter_kind { utf8, utf8_avx2, utf8_portable, line_feeds };
+
+// size bytes of the given kind, cut only between characters, with lines of a few words.
+std::string sample_text(text_kind kind, std::size_t size)
+{
+    std::mt19937_64 random(5);
+    std::string text;
+    static const char* const words[3][4] = {
+        {"count", "the", "lines", "of"},
+        {"\xD1\x81\xD1\x87\xD1\x91\xD1\x82", "\xD1\x81\xD1\x82\xD1\x80\xD0\xBE\xD0\xBA",
+         "\xD0\xB8", "\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB"},
+        {"\xE8\xA1\x8C", "\xE6\x96\x87\xE5\xAD\x97", "\xE6\x95\xB0", "\xE6\x96\x87\xE4\xBB\xB6"},
+    };
+    while (text.size() < size) {
+        if (kind == text_kind::random_bytes) {
+            text += static_cast<char>(random());
+            continue;
+        }
+        const std::size_t script = kind == text_kind::ascii ? 0 : random() % 3;
+        text += words[script][random() % 4];
+        text += random() % 10 == 0 ? '\n' : ' ';
+    }
+    text.resize(size);
+    if (kind != text_kind::random_bytes)
+        text.back() = '\n'; // may cut a character; each pass counts it the same
+    return text;
+}
+
+void utf8(benchmark::State& run, text_kind kind, counter_kind counter)
+{
+    constexpr std::size_t buffer_size = 128 * 1024;
+    constexpr std::size_t passes = (std::size_t(1) << 30) / buffer_size;
+    const std::string buffer = sample_text(kind, buffer_size);
+    utf8_carry fresh;
+    const utf8_run expected = count_utf8_portable(buffer.data(), buffer.size(), fresh);
+    const std::atomic<std::int32_t> state{lib::threadable::running};
+    std::atomic<std::uint64_t> position{0};
+    for (auto _ : run) {
+        std::uint64_t characters = 0;
+        std::uint64_t line_feeds = 0;
+        std::uint64_t counted = 0;
+        for (std::size_t pass = 0; pass < passes; ++pass) {
+            utf8_carry carry; // a file per pass
+            utf8_run done;
+            if (counter == counter_kind::utf8)
+                done = count_utf8_watched(buffer.data(), buffer_size, carry, state, lib::threadable::running,
+                                          position, counted);
+            else if (counter == counter_kind::utf8_avx2)
+                done = count_utf8_watched_avx2(buffer.data(), buffer_size, carry, state, lib::threadable::running,
+                                               position, counted);
+            else if (counter == counter_kind::utf8_portable)
+                done = count_utf8_watched_portable(buffer.data(), buffer_size, carry, state,
+                                                   lib::threadable::running, position, counted);
+            else {
+                const counts lines = count_line_feeds_watched(buffer.data(), buffer_size, state,
+                                                              lib::threadable::running, position, counted);
+                done = {lines.bytes, lines.line_feeds, lines.bytes};
+            }
+            characters += done.characters;
+            line_feeds += done.line_feeds;
+            counted += done.bytes;
+        }
+        if (counter != counter_kind::line_feeds && characters != passes * expected.characters) {
+            run.SkipWithError("the characters were miscounted");
+            break;
+        }
+        if (line_feeds != passes * expected.line_feeds) {
+            run.SkipWithError("the line feeds were miscounted");
+            break;
+        }
+    }
+    run.SetBytesProcessed(static_cast<std::int64_t>(run.iterations()) * (std::int64_t(1) << 30));
+}
+BENCHMARK_CAPTURE(utf8, ascii/fused, text_kind::ascii, counter_kind::utf8)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, ascii/avx2, text_kind::ascii, counter_kind::utf8_avx2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, ascii/portable, text_kind::ascii, counter_kind::utf8_portable)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, ascii/line_feeds, text_kind::ascii, counter_kind::line_feeds)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, scripts/fused, text_kind::scripts, counter_kind::utf8)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, scripts/avx2, text_kind::scripts, counter_kind::utf8_avx2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, scripts/portable, text_kind::scripts, counter_kind::utf8_portable)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, scripts/line_feeds, text_kind::scripts, counter_kind::line_feeds)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, random_bytes/fused, text_kind::random_bytes, counter_kind::utf8)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, random_bytes/avx2, text_kind::random_bytes, counter_kind::utf8_avx2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, random_bytes/portable, text_kind::random_bytes, counter_kind::utf8_portable)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(utf8, random_bytes/line_feeds, text_kind::random_bytes, counter_kind::line_feeds)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
