@@ -27,6 +27,8 @@ class counted_list {
 public:
     // Appends the files the engine counted since the last take; returns how many.
     std::size_t take(engine& counter);
+    // Appends files taken from the engine meanwhile (engine::counted_files from size() on).
+    void append(const file_counts& more) { files.append(more, 0); }
     // Empties the list, as the engine's reset empties its own.
     void clear() { files.clear(); }
 
