@@ -61,7 +61,8 @@ void set_up_columns(HWND view)
         entry.fmt = column == 0 ? LVCFMT_LEFT : LVCFMT_RIGHT;
         entry.cx = column == 0 ? units.left : units.top;
         entry.pszText = title.data();
-        ListView_InsertColumn(view, column, &entry);
+        // The wide message whatever UNICODE says: the title is UTF-16.
+        SendMessageW(view, LVM_INSERTCOLUMNW, WPARAM(column), reinterpret_cast<LPARAM>(&entry));
     }
 }
 
@@ -72,11 +73,11 @@ void mark_sorted_column(const counted_files& list)
     for (int column = 0; column < 3; ++column) {
         HDITEMW item{};
         item.mask = HDI_FORMAT;
-        Header_GetItem(header, column, &item);
+        SendMessageW(header, HDM_GETITEMW, WPARAM(column), reinterpret_cast<LPARAM>(&item));
         item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
         if (list.sorted && column == int(list.by))
             item.fmt |= list.descending ? HDF_SORTDOWN : HDF_SORTUP;
-        Header_SetItem(header, column, &item);
+        SendMessageW(header, HDM_SETITEMW, WPARAM(column), reinterpret_cast<LPARAM>(&item));
     }
 }
 
