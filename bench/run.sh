@@ -325,6 +325,11 @@ m_million=$(printf '%s\n' "${million_peak[@]}" | sort -n | tail -n 1)
 show_runs "1,000,000 paths: pomvane-count - <LIST" "$t_million_count" "${million_count[@]}"
 show_runs "1,000,000 paths: wc -lc --files0-from=LIST" "$t_million_wc" "${million_wc[@]}"
 echo "1,000,000 paths: peak memory of pomvane-count $(printf '%s KiB ' "${million_peak[@]}")(largest $m_million KiB)"
+# Each file's own line as it is counted: nothing may pile up, however many files pass.
+/usr/bin/time -f %M -o "$corpus/peak" "$count" --format=ndjson - <"$million" | tail -n 1 >"$corpus/million.out" \
+    || fail "pomvane-count --format=ndjson on 1,000,000 paths"
+m_million_by_file=$(cat "$corpus/peak")
+echo "1,000,000 paths: peak memory of pomvane-count --format=ndjson $m_million_by_file KiB"
 
 echo "== reset latency: reset() while the 1 GiB file is counted; cached 100 tries, cold 20"
 cat "$big" >/dev/null
@@ -372,6 +377,8 @@ goal "peak memory of pomvane-count, any run" "<= 16 MiB" "$(mib "$m_max") MiB" "
 r_million=$(ratio "$t_million_wc" "$t_million_count")
 goal "1,000,000 paths vs wc --files0-from" ">= 8.0 x" "$r_million x" "$(met at_least "$r_million" 8.0)"
 goal "peak memory of pomvane-count, 1,000,000 paths" "<= 32 MiB" "$(mib "$m_million") MiB" "$(met at_least 32768 "$m_million")"
+goal "  the same, --format=ndjson" "<= 32 MiB" "$(mib "$m_million_by_file") MiB" \
+    "$(met at_least 32768 "$m_million_by_file")"
 goal "reset latency, cached, median" "< 5 ms" "$reset_median ms" "$(met under "$reset_median" 5)"
 goal "reset latency, cached, maximum" "< 20 ms" "$reset_max ms" "$(met under "$reset_max" 20)"
 goal "reset latency, cold, median" "< 5 ms" "$cold_reset_median ms" "$(met under "$cold_reset_median" 5)"
