@@ -30,7 +30,8 @@ std::string help_text()
 {
     return std::string(usage_text()) +
            "Counts the files given, the characters (bytes) and the lines they hold, and prints\n"
-           "one line: files=N failed=N characters=N lines=N\n"
+           "one line: files=N failed=N characters=N lines=N (after a line for each file, if\n"
+           "asked). Names in file lines are written as in the failure lines.\n"
            "A line ends at each LF; a last line without one counts too. A path that is not a\n"
            "readable regular file counts as failed, and is named on standard error with the\n"
            "reason: pomvane-count: PATH: REASON\n"
