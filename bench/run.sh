@@ -419,6 +419,11 @@ keep_median million_floor "1,000,000 paths: floor, $cached_threads threads, LIST
 echo "1,000,000 paths: $(share "$t_million_floor" "$t_million_count") of the floor's speed;" \
     "peak memory of pomvane-count $(printf '%s KiB ' "${million_peak[@]}")(largest $m_million KiB)"
 
+# Each file's own line as it is counted: nothing may pile up, however many files pass.
+/usr/bin/time -f %M -o "$corpus/peak" "$count" --format=ndjson - <"$million" | tail -n 1 >"$corpus/million.out" \
+    || fail "pomvane-count --format=ndjson on 1,000,000 paths"
+m_million_by_file=$(cat "$corpus/peak")
+echo "1,000,000 paths: peak memory of pomvane-count --format=ndjson $m_million_by_file KiB"
 # rg exits 1 when nothing matched and 2 when a file could not be read: it did the work all the
 # same. Its per-file counts are thrown away, as time_us does with the others' output.
 rg_lines() {
@@ -529,6 +534,7 @@ else
 fi
 share_goal "1,000,000 cached paths" "floor, $cached_threads threads" 0.87 "$t_million_floor" "$t_million_count"
 goal "  peak memory of pomvane-count" "" "<= 32 MiB" "$(mib "$m_million") MiB" "$(met at_most "$m_million" 32768)"
+goal "  the same, --format=ndjson" "" "<= 32 MiB" "$(mib "$m_million_by_file") MiB" "$(met at_most "$m_million_by_file" 32768)"
 m_big=$(printf '%s\n' "$m_cached_big" "$m_cold_big" | sort -n | tail -n 1)
 goal "peak memory of pomvane-count, 1 GiB file" "" "<= 16 MiB" "$(mib "$m_big") MiB" "$(met at_most "$m_big" 16384)"
 goal "peak memory of pomvane-count, any run" "" "<= 16 MiB" "$(mib "$m_max") MiB" "$(met at_most "$m_max" 16384)"

@@ -5,6 +5,8 @@
 namespace {
 
 constexpr std::string_view files0_from = "--files0-from";
+constexpr std::string_view format_option = "--format=";
+constexpr std::string_view total_option = "--total=";
 
 options usage_error(std::string error)
 {
@@ -18,16 +20,18 @@ options usage_error(std::string error)
 
 std::string_view usage_text()
 {
-    return "usage: pomvane-count [-r] [--] PATH...\n"
-           "       pomvane-count [-r] -\n"
-           "       pomvane-count [-r] --files0-from=LIST\n";
+    return "usage: pomvane-count [-r] [OUTPUT] [--] PATH...\n"
+           "       pomvane-count [-r] [OUTPUT] -\n"
+           "       pomvane-count [-r] [OUTPUT] --files0-from=LIST\n"
+           "OUTPUT: --by-file, --format=csv|json|ndjson, --total=auto|always|only|never\n";
 }
 
 std::string help_text()
 {
     return std::string(usage_text()) +
            "Counts the files given, the characters (bytes) and the lines they hold, and prints\n"
-           "one line: files=N failed=N characters=N lines=N\n"
+           "one line: files=N failed=N characters=N lines=N (after a line for each file, if\n"
+           "asked). Names in file lines are written as in the failure lines.\n"
            "A line ends at each LF; a last line without one counts too. A path that is not a\n"
            "readable regular file counts as failed, and is named on standard error with the\n"
            "reason: pomvane-count: PATH: REASON\n"
@@ -45,6 +49,15 @@ std::string help_text()
            "  -r, --recursive      Count a folder by the regular files in it and in its\n"
            "                       subfolders, in the order of their names' bytes; links,\n"
            "                       FIFOs, sockets, devices and other file systems are passed by.\n"
+           "  --by-file            Also print a line for each file as it is counted:\n"
+           "                       CHARACTERS LINES PATH, then the totals line as --total says.\n"
+           "  --format=FORMAT      Print each file as it is counted, counted or failed, as\n"
+           "                       csv (path,characters,lines,failed), json (one document)\n"
+           "                       or ndjson (an object a line, then a totals object).\n"
+           "  --total=WHEN         When to print the totals line after the files' lines: auto\n"
+           "                       (when more than one file was counted or failed), always,\n"
+           "                       only (no file lines: the default without --by-file) or\n"
+           "                       never. Any but only implies --by-file. Not with --format.\n"
            "  -h, --help           Show this help and exit.\n"
            "  -v, --version        Show the version and exit.\n"
            "  --                   End of options: later arguments are paths, even those\n"
@@ -59,6 +72,9 @@ options parse_options(const std::vector<std::string>& args)
     options parsed;
     bool options_ended = false;
     bool from_stdin = false;
+    bool by_file = false;
+    std::optional<options::format> format;
+    std::optional<options::total> total;
     for (auto arg = args.begin(); arg != args.end(); ++arg) {
         if (options_ended || !arg->starts_with('-')) {
             parsed.paths.push_back(*arg);
@@ -68,6 +84,30 @@ options parse_options(const std::vector<std::string>& args)
             from_stdin = true;
         } else if (*arg == "-r" || *arg == "--recursive") {
             parsed.walk_folders = true;
+        } else if (*arg == "--by-file") {
+            by_file = true;
+        } else if (arg->starts_with(format_option)) {
+            const std::string_view value = std::string_view(*arg).substr(format_option.size());
+            if (value == "csv")
+                format = options::format::csv;
+            else if (value == "json")
+                format = options::format::json;
+            else if (value == "ndjson")
+                format = options::format::ndjson;
+            else
+                return usage_error("--format takes csv, json or ndjson");
+        } else if (arg->starts_with(total_option)) {
+            const std::string_view value = std::string_view(*arg).substr(total_option.size());
+            if (value == "auto")
+                total = options::total::automatic;
+            else if (value == "always")
+                total = options::total::always;
+            else if (value == "only")
+                total = options::total::only;
+            else if (value == "never")
+                total = options::total::never;
+            else
+                return usage_error("--total takes auto, always, only or never");
         } else if (*arg == "-h" || *arg == "--help") {
             parsed.what = options::action::help;
         } else if (*arg == "-v" || *arg == "--version") {
@@ -93,6 +133,13 @@ options parse_options(const std::vector<std::string>& args)
         return usage_error("'-' reads the paths from standard input and takes no others");
     if (parsed.list && !parsed.paths.empty())
         return usage_error("paths cannot be given beside --files0-from");
+    if (format && total)
+        return usage_error("--total is for the text lines, not --format");
+    if (format)
+        parsed.output = *format;
+    else if (total ? *total != options::total::only : by_file)
+        parsed.output = options::format::lines;
+    parsed.totals = total.value_or(options::total::automatic);
     if (from_stdin)
         parsed.list.emplace("-");
     if (!parsed.list && parsed.paths.empty())

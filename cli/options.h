@@ -16,6 +16,12 @@ struct options {
     std::optional<std::string> list;
     // Folders named (on the command line or in the list) are counted by the files below them.
     bool walk_folders = false;
+    // A line (or record) for each file as it is counted: `by_file` text lines, or a format.
+    enum class format { totals, lines, csv, json, ndjson };
+    format output = format::totals;
+    // When the text forms write the totals line, as wc's --total takes it.
+    enum class total { automatic, always, only, never };
+    total totals = total::automatic;
     // For usage_error: what was wrong, in a few words.
     std::string error;
 };

@@ -5,6 +5,7 @@
 #include "line_writer.h"
 #include "options.h"
 #include "path_list.h"
+#include "result_writer.h"
 
 #include "engine/engine.h"
 #include "present/failure_text.h"
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -57,11 +59,24 @@ int output_failed()
 constexpr std::size_t chunk_paths = 1024;
 constexpr std::size_t low_water = 2 * chunk_paths;
 
+// Writes the results the engine streamed since the last call, when it streams them; true
+// when there were any.
+bool write_results(engine& counter, result_writer* writer)
+{
+    if (!writer)
+        return false;
+    const std::vector<engine::file_result> results = counter.take_results();
+    for (const engine::file_result& result : results)
+        writer->write(result);
+    return !results.empty();
+}
+
 // Adds the list's paths in chunks as the worker needs them; false on a read error (errno
 // set). Stops early when no worker could be started. The engine pushes nothing to its
 // owner, so the pending count is polled, as the window polls its totals; a millisecond is
-// far shorter than the two chunks left take to count.
-bool add_from_list(engine& counter, path_list& list, bool walk_folders, std::uint64_t& given)
+// far shorter than the two chunks left take to count. Results streamed meanwhile are written
+// while waiting, or the worker would wait for them to be taken.
+bool add_from_list(engine& counter, path_list& list, bool walk_folders, std::uint64_t& given, result_writer* writer)
 {
     std::vector<std::string> chunk;
     for (;;) {
@@ -69,7 +84,8 @@ bool add_from_list(engine& counter, path_list& list, bool walk_folders, std::uin
         if (chunk.empty())
             return !list.failed();
         while (counter.pending() >= low_water && counter.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!write_results(counter, writer))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (!counter.is_running() && counter.pending() != 0)
             return true; // no worker could be started: the caller reports what is left
         counter.add_files(chunk, walk_folders);
@@ -100,6 +116,14 @@ int main(int argc, char** argv)
     }
 
     engine counter;
+    line_writer failures = errors();
+    std::optional<result_writer> writer;
+    counter.handle_results(engine::results::summed);
+    if (parsed.output != options::format::totals) {
+        counter.handle_results(engine::results::streamed);
+        writer.emplace(std::cout, failures, parsed);
+        writer->begin();
+    }
     std::uint64_t given = 0;
     if (parsed.list) {
         const bool from_stdin = *parsed.list == "-";
@@ -108,7 +132,7 @@ int main(int argc, char** argv)
         if (!from_stdin && !opened)
             return failed("cannot open ", errno, &*parsed.list);
         path_list list(from_stdin ? stdin : opened.get());
-        if (!add_from_list(counter, list, parsed.walk_folders, given))
+        if (!add_from_list(counter, list, parsed.walk_folders, given, writer ? &*writer : nullptr))
             return from_stdin ? failed("cannot read standard input", errno)
                               : failed("cannot read ", errno, &*parsed.list);
     } else {
@@ -116,14 +140,26 @@ int main(int argc, char** argv)
         counter.add_files(paths, parsed.walk_folders);
         given = paths.size();
     }
-    counter.wait();
-    // Named once counting ended, in the order they happened: a wait with polls would delay
-    // every short run by a poll.
-    line_writer failures = errors();
-    for (const engine::failure& failure : counter.failures())
-        failures.name(failure.path).words(": ").words(failure_text(failure.reason)).end();
-    if (const std::uint64_t unnamed = counter.failures_not_kept(); unnamed != 0)
-        failures.words(std::to_string(unnamed)).words(" more failed paths not named").end();
+    if (writer) {
+        // Each file is written as it comes, failures named among them.
+        while (counter.is_running()) {
+            if (!std::cout) {
+                counter.reset(); // no one reads what is counted any more
+                return output_failed();
+            }
+            if (!write_results(counter, &*writer))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        write_results(counter, &*writer);
+    } else {
+        counter.wait();
+        // Named once counting ended, in the order they happened: a wait with polls would delay
+        // every short run by a poll.
+        for (const engine::failure& failure : counter.failures())
+            failures.name(failure.path).words(": ").words(failure_text(failure.reason)).end();
+        if (const std::uint64_t unnamed = counter.failures_not_kept(); unnamed != 0)
+            failures.words(std::to_string(unnamed)).words(" more failed paths not named").end();
+    }
 
     const engine::snapshot totals = counter.totals();
     if (counter.pending() != 0) {
@@ -131,7 +167,10 @@ int main(int argc, char** argv)
                   << " left: the counting thread could not be started\n";
         return 1;
     }
-    std::fputs((totals_line(totals) + '\n').c_str(), stdout);
+    if (writer)
+        writer->end(totals);
+    else
+        std::fputs((totals_line(totals) + '\n').c_str(), stdout);
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return output_failed();

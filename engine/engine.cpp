@@ -6,6 +6,7 @@
 #include <climits>
 #include <iterator>
 #include <memory>
+#include <thread>
 #include <vector>
 
 engine::~engine()
@@ -45,6 +46,7 @@ void engine::run()
     std::deque<path_queue::entry> upcoming;
 
     for (;;) {
+        wait_for_room();
         item next;
         if (!take_next(walk, upcoming, ahead.held() + ahead.room(), next)) {
             // Closing may block like reading.
@@ -213,6 +215,12 @@ void engine::add_result(bool opened, bool from_ahead, std::uint64_t characters, 
         total_lines += lines;
         total_characters += characters;
         ++files_counted;
+        if (handling == results::streamed)
+            streamed.push_back({path, characters, lines, {}});
+        else if (handling == results::kept && counted.size() < counts_kept)
+            counted.push_back(path, characters, lines);
+        else if (handling == results::kept)
+            ++counted_beyond;
     } else {
         add_failure(path, reason);
     }
@@ -222,6 +230,8 @@ void engine::add_result(bool opened, bool from_ahead, std::uint64_t characters, 
 void engine::add_failure(const std::string& path, failure_reason reason)
 {
     ++files_failed;
+    if (handling == results::streamed)
+        streamed.push_back({path, 0, 0, reason});
     if (failed.size() < failures_kept)
         failed.push_back({path, reason});
     else
@@ -285,6 +295,47 @@ std::uint64_t engine::failures_not_kept()
     return failed_not_kept;
 }
 
+void engine::wait_for_room()
+{
+    for (;;) {
+        {
+            const std::lock_guard<lib::lockable> guard(*this);
+            if (streamed.size() < results_untaken || state != running)
+                return;
+        }
+        // Polled, as the owner polls the engine: the taker pushes nothing back.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void engine::counted_files(std::size_t from, file_counts& into)
+{
+    const std::lock_guard<lib::lockable> guard(*this);
+    into.append(counted, from);
+}
+
+std::uint64_t engine::counted_not_kept()
+{
+    const std::lock_guard<lib::lockable> guard(*this);
+    return counted_beyond;
+}
+
+void engine::handle_results(results how)
+{
+    const std::lock_guard<lib::lockable> guard(*this);
+    handling = how;
+    counted.clear();
+    counted_beyond = 0;
+}
+
+std::vector<engine::file_result> engine::take_results()
+{
+    const std::lock_guard<lib::lockable> guard(*this);
+    std::vector<file_result> taken(std::make_move_iterator(streamed.begin()), std::make_move_iterator(streamed.end()));
+    streamed.clear();
+    return taken;
+}
+
 void engine::reset()
 {
     const std::lock_guard serial(control);
@@ -301,6 +352,9 @@ void engine::reset()
     failed.clear();
     failed.shrink_to_fit();
     failed_not_kept = 0;
+    counted.clear();
+    counted_beyond = 0;
+    streamed.clear();
     clear_batch();
 }
 

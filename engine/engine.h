@@ -2,6 +2,7 @@
 
 #include "engine/counts.h"
 #include "engine/failure.h"
+#include "engine/file_counts.h"
 #include "engine/folder_listing.h"
 #include "engine/folder_walk.h"
 #include "engine/input_file.h"
@@ -71,6 +72,34 @@ public:
     std::vector<failure> failures(std::size_t from = 0);
     // Failures past the bound: counted in files_failed, not kept.
     std::uint64_t failures_not_kept();
+
+    // Each counted file's own count is kept too, for the first of them since the last reset,
+    // compactly (file_counts); those past the bound are only counted, as failures are.
+    static constexpr std::size_t counts_kept = 250000;
+    // Appends to `into` the counted files kept since the last reset from index `from` on, in
+    // the order they were counted, so that a poller copies only the new ones.
+    void counted_files(std::size_t from, file_counts& into);
+    // Counted files past the bound: in files_counted, not kept.
+    std::uint64_t counted_not_kept();
+
+    // Every file's result, counted or failed, as a caller that streams takes it.
+    struct file_result {
+        std::string path;
+        std::uint64_t characters = 0;
+        std::uint64_t lines = 0;
+        failure_reason reason; // set when the file failed
+    };
+    // What becomes of each file's result from now on: kept (the default, up to counts_kept),
+    // only summed in the totals (for a caller that needs no file's own count), or streamed:
+    // every file's result, counted or failed, is handed in order to take_results(), and none
+    // is kept. The worker waits while `results_untaken` results are not taken, so memory stays
+    // bounded however many files pass; the caller must keep taking until the worker ended.
+    // Failures are kept as before in every case.
+    enum class results { kept, summed, streamed };
+    void handle_results(results how);
+    static constexpr std::size_t results_untaken = 4096;
+    // The results not taken yet, in order (results::streamed).
+    std::vector<file_result> take_results();
     // Stops the worker and zeroes everything, failures included. Waits for a worker that sees
     // the stop (within one 1 KiB block of reading, or between two entries of a walk); one
     // blocked in a read (or a folder listing) that does not return is let go and will change
@@ -110,6 +139,9 @@ private:
                     const std::string& path, failure_reason reason);
     // Under the lock: keeps the failure while under the bound.
     void add_failure(const std::string& path, failure_reason reason);
+    // On the worker, before each entry: waits while the streamed results fill their room and
+    // the state stays running.
+    void wait_for_room();
 
     // Counts one file while the state stays running, reading through buffer; false, with the
     // reason, when it cannot be opened as a regular file or a read fails. With missed_cache,
@@ -149,6 +181,10 @@ private:
     std::uint64_t total_lines = 0;
     std::vector<failure> failed;
     std::uint64_t failed_not_kept = 0;
+    file_counts counted;
+    std::uint64_t counted_beyond = 0;
+    results handling = results::kept;
+    std::deque<file_result> streamed;
 
     std::mutex control; // taken by add_files() and reset(), never while the lock is held
 

@@ -22,6 +22,9 @@ struct window_view {
     std::string lines_text() const;
     // "Failed Files..." (and a double-click on the files field) once a file failed.
     bool failed_files_enabled() const { return totals.files_failed != 0; }
+    // "Counted Files..." (and a double-click on the characters or lines field) once a file
+    // was counted.
+    bool counted_files_enabled() const { return totals.files_counted != 0; }
 };
 
 window_view look_at(engine& counter);

@@ -645,6 +645,57 @@ TEST(Engine, FailuresAreNamedBoundedAndForgottenOnReset)
     EXPECT_EQ(counter.failures().front().path, dir.path("again"));
 }
 
+TEST(Engine, EachCountIsKeptBoundedOrStreamedInOrderAndForgottenOnReset)
+{
+    scratch_dir dir;
+    engine counter;
+    const std::string a = dir.write("a", "one\ntwo\n");
+    std::vector<std::string> batch(engine::counts_kept + 1, a);
+    batch.insert(batch.begin(), {dir.write("b", "x"), dir.path("missing")});
+    counter.add_files(batch);
+    counter.wait(); // a quarter of a million files may take longer than eventually() waits
+    EXPECT_EQ(totals_of(counter)[0], engine::counts_kept + 2);
+    file_counts kept;
+    counter.counted_files(0, kept);
+    ASSERT_EQ(kept.size(), engine::counts_kept); // the failure is no counted file
+    EXPECT_EQ(kept.path(0), batch[0]);
+    EXPECT_EQ(std::pair(kept.characters(0), kept.lines(0)), std::pair(std::uint64_t{1}, std::uint64_t{1}));
+    EXPECT_EQ(kept.path(1), a);
+    EXPECT_EQ(std::pair(kept.characters(1), kept.lines(1)), std::pair(std::uint64_t{8}, std::uint64_t{2}));
+    EXPECT_EQ(counter.counted_not_kept(), 2u); // "and 2 more"
+    counter.counted_files(engine::counts_kept - 1, kept); // only the new ones
+    EXPECT_EQ(kept.size(), engine::counts_kept + 1);
+
+    counter.reset();
+    file_counts after_reset;
+    counter.counted_files(0, after_reset);
+    EXPECT_TRUE(after_reset.empty());
+    EXPECT_EQ(counter.counted_not_kept(), 0u);
+
+    // Streamed: more results than the room the worker leaves untaken, counted and failed
+    // alike, each taken once in order, none kept.
+    counter.handle_results(engine::results::streamed);
+    std::vector<std::string> streamed;
+    for (std::size_t i = 0; i < engine::results_untaken; ++i)
+        streamed.insert(streamed.end(), {a, dir.path("missing")});
+    counter.add_files(streamed);
+    std::vector<engine::file_result> taken;
+    ASSERT_TRUE(eventually([&] {
+        const bool ended = !counter.is_running();
+        for (engine::file_result& result : counter.take_results())
+            taken.push_back(std::move(result));
+        return ended;
+    }));
+    ASSERT_EQ(taken.size(), streamed.size());
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+        ASSERT_EQ(taken[i].path, streamed[i]);
+        ASSERT_EQ(bool(taken[i].reason), i % 2 == 1) << i;
+        ASSERT_EQ(taken[i].lines, i % 2 == 0 ? 2u : 0u) << i;
+    }
+    counter.counted_files(0, after_reset);
+    EXPECT_TRUE(after_reset.empty());
+}
+
 TEST(Engine, WalksFoldersInNameOrderOpensAheadAndResetStopsAWalkAtOnce)
 {
     scratch_dir dir;

@@ -1,3 +1,4 @@
+#include "present/counted_list.h"
 #include "present/failure_text.h"
 #include "present/shown_name.h"
 #include "present/window_options.h"
@@ -66,6 +67,25 @@ TEST(ShownName, ReversibleFormDoublesOnlyBackslashesThatCouldBeTakenForEscapes)
         EXPECT_EQ(read_back(written), name) << written;
         EXPECT_EQ(written.find('\n'), std::string::npos) << written;
     }
+}
+
+// The rows the Windows list shows: numbers ordered by value, ties in counting order, names
+// narrowed in either case; and the table Save As writes, read back field by field.
+TEST(CountedList, OrdersByValueFiltersByNameAndQuotesCsv)
+{
+    file_counts files;
+    files.push_back("/d/b2", 3, 2);
+    files.push_back("/d/a10", 20, 10);
+    files.push_back("/d/B9, \"x\"", 18, 9);
+    files.push_back("/d/c9", 5, 9);
+    counted_list list;
+    list.append(files);
+    EXPECT_EQ(ordered_rows(list, counted_column::lines, false, ""), (std::vector<std::size_t>{0, 2, 3, 1}));
+    EXPECT_EQ(ordered_rows(list, counted_column::lines, true, ""), (std::vector<std::size_t>{1, 2, 3, 0}));
+    EXPECT_EQ(ordered_rows(list, counted_column::characters, false, "/B"), (std::vector<std::size_t>{0, 2}));
+    const std::vector<std::size_t> rows{2, 0};
+    EXPECT_EQ(table_text(list, rows, table_form::csv, std::vector<std::string>{"File", "Characters", "Lines"}),
+              "File,Characters,Lines\r\n\"/d/B9, \"\"x\"\"\",18,9\r\n/d/b2,3,2\r\n");
 }
 
 TEST(Words, FillsEveryMarkInOnePass)

@@ -2,6 +2,7 @@
 
 #include "aboutdlg.h"
 #include "appicon.h"
+#include "countedfilesdlg.h"
 #include "dialogtemplate.h"
 #include "failedfilesdlg.h"
 #include "resource.h"
@@ -69,6 +70,7 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
     , systemMenu(new QMenu(this))
     , pasteAction(nullptr)
     , failedFilesAction(nullptr)
+    , countedFilesAction(nullptr)
     , walkFoldersAction(nullptr)
     , icon(applicationIcon())
 {
@@ -114,6 +116,8 @@ void CPomvaneDlg::createMenu()
     systemMenu->addAction(tr("Copy &Totals"), this, &CPomvaneDlg::copyTotals);
     failedFilesAction = systemMenu->addAction(tr("Fai&led Files..."), this, &CPomvaneDlg::showFailedFiles);
     failedFilesAction->setEnabled(false);
+    countedFilesAction = systemMenu->addAction(tr("Cou&nted Files..."), this, &CPomvaneDlg::showCountedFiles);
+    countedFilesAction->setEnabled(false);
     systemMenu->addSeparator();
     walkFoldersAction = systemMenu->addAction(tr("Count Files in F&olders"));
     walkFoldersAction->setCheckable(true);
@@ -173,6 +177,19 @@ void CPomvaneDlg::resetCounting()
     countingEngine.reset();
     if (failedFilesDlg)
         failedFilesDlg->clear();
+    if (countedFilesDlg)
+        countedFilesDlg->clear();
+}
+
+// One window, kept once made, as the failed files'.
+void CPomvaneDlg::showCountedFiles()
+{
+    if (!countedFilesDlg)
+        countedFilesDlg = new CCountedFilesDlg(countingEngine, this);
+    countedFilesDlg->refresh();
+    countedFilesDlg->show();
+    countedFilesDlg->raise();
+    countedFilesDlg->activateWindow();
 }
 
 // One window, kept once made: it follows the counting while shown.
@@ -212,11 +229,17 @@ void CPomvaneDlg::copyTotals()
 
 // The fields bring their own menu (Copy, Select All); the window's own entries are added to
 // it, so that they are also reached from the keyboard while a field has the focus. A
-// double-click on the files field opens the failed files, once there are any.
+// double-click on the files field opens the failed files, once there are any, and one on
+// the characters or lines field the counted files, once there are any.
 bool CPomvaneDlg::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == filesField && event->type() == QEvent::MouseButtonDblClick && failedFilesAction->isEnabled()) {
         showFailedFiles();
+        return true;
+    }
+    if ((watched == charactersField || watched == linesField) && event->type() == QEvent::MouseButtonDblClick
+        && countedFilesAction->isEnabled()) {
+        showCountedFiles();
         return true;
     }
     auto *field = qobject_cast<QLineEdit *>(watched);
@@ -296,6 +319,9 @@ void CPomvaneDlg::refresh()
     failedFilesAction->setEnabled(view.failed_files_enabled());
     if (failedFilesDlg && failedFilesDlg->isVisible())
         failedFilesDlg->refresh();
+    countedFilesAction->setEnabled(view.counted_files_enabled());
+    if (countedFilesDlg && countedFilesDlg->isVisible())
+        countedFilesDlg->refresh();
     set_field_text(linesField, QString::fromStdString(view.lines_text()));
     set_field_text(filesField, filesText(view.totals));
     set_field_text(charactersField, QString::fromStdString(view.characters_text()));

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 
+class CCountedFilesDlg;
 class CFailedFilesDlg;
 class QAction;
 class QLineEdit;
@@ -55,6 +56,7 @@ private:
     void pasteFiles();
     void copyTotals();
     void showFailedFiles();
+    void showCountedFiles();
     void resetCounting();
     void openMenuAtFocus();
     void showMenu(QMenu *menu, const QPoint &globalPos);
@@ -67,8 +69,10 @@ private:
     QMenu *systemMenu;
     QAction *pasteAction;
     QAction *failedFilesAction;
+    QAction *countedFilesAction;
     QAction *walkFoldersAction;
     CFailedFilesDlg *failedFilesDlg = nullptr;
+    CCountedFilesDlg *countedFilesDlg = nullptr;
     QIcon icon;
     // What the window shows now: a refresh that finds the engine's view the same draws nothing.
     std::optional<window_view> shownView;

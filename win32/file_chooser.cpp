@@ -52,3 +52,25 @@ std::vector<std::string> choose_files(HWND owner)
         return {};
     return chosen_paths(items.object);
 }
+
+std::wstring choose_csv_to_save(HWND owner, const wchar_t* title)
+{
+    released<IFileSaveDialog> dialog;
+    if (FAILED(CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog.object))))
+        return {};
+    FILEOPENDIALOGOPTIONS flags = 0;
+    dialog.object->GetOptions(&flags);
+    dialog.object->SetOptions(flags | FOS_OVERWRITEPROMPT | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR);
+    const COMDLG_FILTERSPEC types[] = {{L"CSV files (*.csv)", L"*.csv"}};
+    dialog.object->SetFileTypes(1, types);
+    dialog.object->SetDefaultExtension(L"csv");
+    dialog.object->SetTitle(title);
+    released<IShellItem> item;
+    wchar_t* name = nullptr;
+    if (FAILED(dialog.object->Show(owner)) || FAILED(dialog.object->GetResult(&item.object))
+        || FAILED(item.object->GetDisplayName(SIGDN_FILESYSPATH, &name)))
+        return {};
+    std::wstring chosen = name;
+    CoTaskMemFree(name);
+    return chosen;
+}

@@ -2,6 +2,7 @@
 
 #include "about_box.h"
 #include "clipboard.h"
+#include "counted_files.h"
 #include "dropped_paths.h"
 #include "failed_files.h"
 #include "field_text.h"
@@ -38,6 +39,7 @@ struct main_dialog {
     bool beside_others = false;
     // Where the window is while not minimised, remembered on closing.
     RECT place{};
+    counted_files counted{&counter};
     // What the window shows now: a refresh that finds the engine's view the same draws nothing.
     std::optional<window_view> shown;
 };
@@ -46,6 +48,12 @@ struct main_dialog {
 bool failed_files_enabled(const main_dialog& dialog)
 {
     return dialog.shown && dialog.shown->failed_files_enabled();
+}
+
+// Counted Files, from the menu or a double-click, once the window shows a counted file.
+bool counted_files_enabled(const main_dialog& dialog)
+{
+    return dialog.shown && dialog.shown->counted_files_enabled();
 }
 
 // Every way in queues its files here, as one batch; walk_given is the command line's -r.
@@ -67,6 +75,7 @@ void refresh(HWND window, main_dialog& dialog)
         return;
     dialog.shown = view;
     refresh_failed_files(dialog.failed);
+    refresh_counted_files(dialog.counted);
     show_bar(GetDlgItem(window, IDC_FILES_PROGRESS), view.counting, view.files_percent);
     show_bar(GetDlgItem(window, IDC_FILE_PROGRESS), view.counting, view.file_percent);
     set_field_text(GetDlgItem(window, IDC_LINES), lib::to_utf16(view.lines_text()));
@@ -74,16 +83,18 @@ void refresh(HWND window, main_dialog& dialog)
     set_field_text(GetDlgItem(window, IDC_CHARACTERS), lib::to_utf16(view.characters_text()));
 }
 
-// A double-click on the files field opens the failed files, once there are any. Subclassed
+// A double-click on the files field opens the failed files, once there are any, and one on
+// the characters or lines field the counted files. Subclassed
 // through user32 alone rather than comctl32's SetWindowSubclass: importing comctl32 would
 // load it, and with it user32's tie to the default desktop, into every test linking this
 // file before the test can pick a desktop of its own.
 WNDPROC edit_procedure = nullptr;
 
-LRESULT CALLBACK files_field_procedure(HWND field, UINT message, WPARAM wparam, LPARAM lparam)
+LRESULT CALLBACK field_procedure(HWND field, UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (message == WM_LBUTTONDBLCLK)
-        PostMessageW(GetParent(field), WM_SYSCOMMAND, FAILED_FILES_COMMAND_ID, 0);
+        PostMessageW(GetParent(field), WM_SYSCOMMAND,
+                     GetDlgCtrlID(field) == IDC_FILES ? FAILED_FILES_COMMAND_ID : COUNTED_FILES_COMMAND_ID, 0);
     return CallWindowProcW(edit_procedure, field, message, wparam, lparam);
 }
 
@@ -99,8 +110,9 @@ HWND other_main_window(HWND window)
 
 BOOL initialise(HWND window, main_dialog& dialog)
 {
-    edit_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        GetDlgItem(window, IDC_FILES), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(files_field_procedure)));
+    for (const int id : {IDC_FILES, IDC_CHARACTERS, IDC_LINES})
+        edit_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+            GetDlgItem(window, id), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(field_procedure)));
     DragAcceptFiles(window, TRUE);
     append_system_menu_entries(window);
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(dialog.icon));
@@ -160,6 +172,10 @@ bool run_command(HWND window, main_dialog& dialog, WPARAM command)
     case FAILED_FILES_COMMAND_ID:
         if (failed_files_enabled(dialog))
             show_failed_files(window, dialog.failed);
+        return true;
+    case COUNTED_FILES_COMMAND_ID:
+        if (counted_files_enabled(dialog))
+            show_counted_files(window, dialog.counted);
         return true;
     case WALK_FOLDERS_COMMAND_ID:
         dialog.walk_folders = !dialog.walk_folders;
@@ -223,7 +239,8 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         return run_command(window, *dialog, wparam & 0xFFF0);
     case WM_INITMENUPOPUP:
         if (HIWORD(lparam))
-            update_system_menu(reinterpret_cast<HMENU>(wparam), failed_files_enabled(*dialog), dialog->walk_folders);
+            update_system_menu(reinterpret_cast<HMENU>(wparam), failed_files_enabled(*dialog),
+                               counted_files_enabled(*dialog), dialog->walk_folders);
         return FALSE;
     case WM_COPYDATA:
         // The answer goes back through DWLP_MSGRESULT.
@@ -238,6 +255,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
             if (HIWORD(wparam) == BN_CLICKED) {
                 dialog->counter.reset();
                 clear_failed_files(dialog->failed);
+                clear_counted_files(dialog->counted);
             }
             return TRUE;
         case IDOK:
@@ -299,7 +317,8 @@ bool run_main_dialog(HINSTANCE instance, const std::vector<std::string>& paths, 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (TranslateAcceleratorW(window, keys, &message) || IsDialogMessageW(window, &message)
-            || (dialog.failed.window && IsDialogMessageW(dialog.failed.window, &message)))
+            || (dialog.failed.window && IsDialogMessageW(dialog.failed.window, &message))
+            || (dialog.counted.window && IsDialogMessageW(dialog.counted.window, &message)))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);

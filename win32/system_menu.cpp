@@ -27,15 +27,17 @@ void append_system_menu_entries(HWND window)
     append_entry(window, menu, PASTE_FILES_COMMAND_ID, IDS_PASTE_FILES);
     append_entry(window, menu, COPY_TOTALS_COMMAND_ID, IDS_COPY_TOTALS);
     append_entry(window, menu, FAILED_FILES_COMMAND_ID, IDS_FAILED_FILES);
+    append_entry(window, menu, COUNTED_FILES_COMMAND_ID, IDS_COUNTED_FILES);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     append_entry(window, menu, WALK_FOLDERS_COMMAND_ID, IDS_WALK_FOLDERS);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     append_entry(window, menu, ABOUT_COMMAND_ID, IDS_ABOUTBOX);
 }
 
-void update_system_menu(HMENU menu, bool any_failed, bool walk_folders)
+void update_system_menu(HMENU menu, bool any_failed, bool any_counted, bool walk_folders)
 {
     EnableMenuItem(menu, PASTE_FILES_COMMAND_ID, MF_BYCOMMAND | (clipboard_offers_files() ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, FAILED_FILES_COMMAND_ID, MF_BYCOMMAND | (any_failed ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, COUNTED_FILES_COMMAND_ID, MF_BYCOMMAND | (any_counted ? MF_ENABLED : MF_GRAYED));
     CheckMenuItem(menu, WALK_FOLDERS_COMMAND_ID, MF_BYCOMMAND | (walk_folders ? MF_CHECKED : MF_UNCHECKED));
 }

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 // The main window's entries at the end of its system menu: Add Files, Paste Files, Copy
-// Totals and Failed Files, then Count Files in Folders, then About, each sending
+// Totals, Failed Files and Counted Files, then Count Files in Folders, then About, each sending
 // WM_SYSCOMMAND with its id from resource.h.
 void append_system_menu_entries(HWND window);
 
 // Paste Files is offered only while the clipboard holds files, Failed Files once a file
-// failed; Count Files in Folders is checked as the setting is. Asked when the menu opens.
-void update_system_menu(HMENU menu, bool any_failed, bool walk_folders);
+// failed, Counted Files once one was counted; Count Files in Folders is checked as the setting is. Asked when the menu opens.
+void update_system_menu(HMENU menu, bool any_failed, bool any_counted, bool walk_folders);

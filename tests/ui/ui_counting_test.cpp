@@ -1,3 +1,4 @@
+#include "countedfilesdlg.h"
 #include "dialogtemplate.h"
 #include "failedfilesdlg.h"
 #include "pomvanedlg.h"
@@ -18,6 +19,7 @@
 #include <QScopeGuard>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -135,6 +137,7 @@ private slots:
     void closingWhileCountingEnds();
     // Last: it leaves the setting on.
     void failedFilesAreListedAndFoldersCountedWhenAsked();
+    void countedFilesSortByNumberFilterByNameAndEmptyOnReset();
 
 private:
     QByteArray hugeFile() const { return dir.filePath("huge").toUtf8(); }
@@ -406,6 +409,51 @@ void CountingTest::failedFilesAreListedAndFoldersCountedWhenAsked()
     QCOMPARE(list->topLevelItemCount(), 0);
     Window next;
     QVERIFY(next.action("Count Files in F&olders")->isChecked());
+}
+
+void CountingTest::countedFilesSortByNumberFilterByNameAndEmptyOnReset()
+{
+    // Lines that sort apart as numbers and as text ("10" < "2"); names that sort apart too.
+    const QByteArray a10 = QFile::encodeName(dir.filePath("a10")), b2 = QFile::encodeName(dir.filePath("b2")),
+                     b9 = QFile::encodeName(dir.filePath("B9"));
+    QVERIFY(writeFile(a10, QByteArray("x\n").repeated(10)));
+    QVERIFY(writeFile(b2, "x\ny"));
+    QVERIFY(writeFile(b9, QByteArray("x\n").repeated(9)));
+
+    Window window;
+    QVERIFY(window.drop(fileUri(b9) + "\r\n" + fileUri(a10) + "\r\n" + fileUri(b2) + "\r\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.files->text(), "3", settleMs);
+    QTest::mouseDClick(window.lines, Qt::LeftButton);
+    auto *countedDlg = window.dlg.findChild<CCountedFilesDlg *>();
+    QVERIFY(countedDlg && countedDlg->isVisible());
+    QTableView *table = countedDlg->view();
+    const auto column = [table](int col) {
+        QStringList cells;
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            cells << table->model()->index(row, col).data().toString();
+        return cells;
+    };
+    QCOMPARE(column(2), QStringList({ "9", "10", "2" })); // counting order at first
+    table->sortByColumn(2, Qt::AscendingOrder);
+    QCOMPARE(column(2), QStringList({ "2", "9", "10" }));
+    QCOMPARE(column(1), QStringList({ "3", "18", "20" }));
+    table->sortByColumn(1, Qt::DescendingOrder);
+    QCOMPARE(column(1), QStringList({ "20", "18", "3" }));
+
+    countedDlg->findChild<QLineEdit *>()->setText("/b"); // either case
+    QCOMPARE(column(0), QStringList({ dir.filePath("B9"), dir.filePath("b2") }));
+    // Copy takes what is shown, in the order shown, under a header.
+    QApplication::clipboard()->clear();
+    for (QPushButton *button : countedDlg->findChildren<QPushButton *>()) {
+        if (button->text() == "&Copy")
+            button->click();
+    }
+    QCOMPARE(QApplication::clipboard()->text(),
+             "File\tCharacters\tLines\r\n" + dir.filePath("B9") + "\t18\t9\r\n" + dir.filePath("b2") + "\t3\t2\r\n");
+
+    qobject_cast<QPushButton *>(dialogItem(&window.dlg, IDC_RESET))->click();
+    QCOMPARE(table->model()->rowCount(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.action("Cou&nted Files...")->isEnabled(), settleMs);
 }
 
 QTEST_MAIN(CountingTest)

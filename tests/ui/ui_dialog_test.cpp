@@ -28,7 +28,7 @@ struct ExpectedItem
 };
 
 // The window's menu, in order; a field's menu ends with it.
-const QStringList windowMenu = { "Add &Files...", "&Paste Files", "Copy &Totals", "Fai&led Files...", "-",
+const QStringList windowMenu = { "Add &Files...", "&Paste Files", "Copy &Totals", "Fai&led Files...", "Cou&nted Files...", "-",
                                  "Count Files in F&olders", "-", "&About Pomvane..." };
 
 // The templates' items, in order, as their dialogs must show them.

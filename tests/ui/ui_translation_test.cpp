@@ -46,7 +46,7 @@ struct Expected
 const QHash<QString, Expected> expectedByLanguage = {
     { "de",
       { { "Dateien:", "Zeichen:", "Zeilen:", "Zurücksetzen", "Schließen" },
-        { "&Dateien hinzufügen...", "Dateien &einfügen", "&Summen kopieren", "&Nicht lesbare Dateien...", "-",
+        { "&Dateien hinzufügen...", "Dateien &einfügen", "&Summen kopieren", "&Nicht lesbare Dateien...", "&Gezählte Dateien...", "-",
           "Dateien in &Ordnern zählen", "-", "Ü&ber Pomvane..." },
         "&Kopieren",
         "7 (1 nicht lesbar)",
@@ -58,7 +58,7 @@ const QHash<QString, Expected> expectedByLanguage = {
         "Lesefehler nach 12 Bytes: " } },
     { "fr",
       { { "Fichiers\u00a0:", "Caractères\u00a0:", "Lignes\u00a0:", "Réinitialiser", "Fermer" },
-        { "&Ajouter des fichiers...", "Co&ller des fichiers", "Copier les &totaux", "&Fichiers illisibles...", "-",
+        { "&Ajouter des fichiers...", "Co&ller des fichiers", "Copier les &totaux", "&Fichiers illisibles...", "Fichiers co&mptés...", "-",
           "Compter les fichiers des d&ossiers", "-", "À &propos de Pomvane..." },
         "Cop&ier",
         "7 (1 illisible)",

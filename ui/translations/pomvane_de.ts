@@ -21,6 +21,33 @@
     </message>
 </context>
 <context>
+    <name>CCountedFilesDlg</name>
+    <message>
+        <source>Counted Files</source>
+        <translation>Gezählte Dateien</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Kopieren</translation>
+    </message>
+    <message>
+        <source>&amp;Save As...</source>
+        <translation>&amp;Speichern unter...</translation>
+    </message>
+    <message>
+        <source>Save Counted Files</source>
+        <translation>Gezählte Dateien speichern</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-Dateien (*.csv)</translation>
+    </message>
+    <message>
+        <source>Cannot save %1: %2</source>
+        <translation>%1 kann nicht gespeichert werden: %2</translation>
+    </message>
+</context>
+<context>
     <name>CFailedFilesDlg</name>
     <message>
         <source>Failed Files</source>
@@ -96,6 +123,29 @@
     <message>
         <source>Count Files in F&amp;olders</source>
         <translation>Dateien in &amp;Ordnern zählen</translation>
+    </message>
+    <message>
+        <source>Cou&amp;nted Files...</source>
+        <translation>&amp;Gezählte Dateien...</translation>
+    </message>
+</context>
+<context>
+    <name>counted_list</name>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Characters</source>
+        <translation>Zeichen</translation>
+    </message>
+    <message>
+        <source>Lines</source>
+        <translation>Zeilen</translation>
+    </message>
+    <message>
+        <source>Filter by name</source>
+        <translation>Nach Namen filtern</translation>
     </message>
 </context>
 <context>

@@ -21,6 +21,33 @@
     </message>
 </context>
 <context>
+    <name>CCountedFilesDlg</name>
+    <message>
+        <source>Counted Files</source>
+        <translation>Fichiers comptés</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Copier</translation>
+    </message>
+    <message>
+        <source>&amp;Save As...</source>
+        <translation>&amp;Enregistrer sous...</translation>
+    </message>
+    <message>
+        <source>Save Counted Files</source>
+        <translation>Enregistrer les fichiers comptés</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Fichiers CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Cannot save %1: %2</source>
+        <translation>Impossible d’enregistrer %1 : %2</translation>
+    </message>
+</context>
+<context>
     <name>CFailedFilesDlg</name>
     <message>
         <source>Failed Files</source>
@@ -96,6 +123,29 @@
     <message>
         <source>Count Files in F&amp;olders</source>
         <translation>Compter les fichiers des d&amp;ossiers</translation>
+    </message>
+    <message>
+        <source>Cou&amp;nted Files...</source>
+        <translation>Fichiers co&amp;mptés...</translation>
+    </message>
+</context>
+<context>
+    <name>counted_list</name>
+    <message>
+        <source>File</source>
+        <translation>Fichier</translation>
+    </message>
+    <message>
+        <source>Characters</source>
+        <translation>Caractères</translation>
+    </message>
+    <message>
+        <source>Lines</source>
+        <translation>Lignes</translation>
+    </message>
+    <message>
+        <source>Filter by name</source>
+        <translation>Filtrer par nom</translation>
     </message>
 </context>
 <context>
