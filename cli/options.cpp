@@ -18,16 +18,16 @@ options usage_error(std::string error)
 
 std::string_view usage_text()
 {
-    return "usage: pomvane-count [-r] [--] PATH...\n"
-           "       pomvane-count [-r] -\n"
-           "       pomvane-count [-r] --files0-from=LIST\n";
+    return "usage: pomvane-count [-mr] [--] PATH...\n"
+           "       pomvane-count [-mr] -\n"
+           "       pomvane-count [-mr] --files0-from=LIST\n";
 }
 
 std::string help_text()
 {
     return std::string(usage_text()) +
-           "Counts the files given, the characters (bytes) and the lines they hold, and prints\n"
-           "one line: files=N failed=N characters=N lines=N\n"
+           "Counts the files given, the characters (bytes, or UTF-8 characters with -m) and\n"
+           "the lines they hold, and prints one line: files=N failed=N characters=N lines=N\n"
            "A line ends at each LF; a last line without one counts too. A path that is not a\n"
            "readable regular file counts as failed, and is named on standard error with the\n"
            "reason: pomvane-count: PATH: REASON\n"
@@ -42,6 +42,9 @@ std::string help_text()
            "  -                    Read NUL-separated paths from standard input.\n"
            "  --files0-from=LIST   Read NUL-separated paths from the file LIST (- is standard\n"
            "                       input). Paths in a list are UTF-8 on Windows.\n"
+           "  -m, --chars          Count UTF-8 characters instead of bytes: each maximal part\n"
+           "                       that is not valid UTF-8 is one character, as U+FFFD\n"
+           "                       replaces it; a byte-order mark is one character.\n"
            "  -r, --recursive      Count a folder by the regular files in it and in its\n"
            "                       subfolders, in the order of their names' bytes; links,\n"
            "                       FIFOs, sockets, devices and other file systems are passed by.\n"
@@ -68,6 +71,8 @@ options parse_options(const std::vector<std::string>& args)
             from_stdin = true;
         } else if (*arg == "-r" || *arg == "--recursive") {
             parsed.walk_folders = true;
+        } else if (*arg == "-m" || *arg == "--chars") {
+            parsed.utf8_characters = true;
         } else if (*arg == "-h" || *arg == "--help") {
             parsed.what = options::action::help;
         } else if (*arg == "-v" || *arg == "--version") {

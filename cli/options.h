@@ -16,6 +16,8 @@ struct options {
     std::optional<std::string> list;
     // Folders named (on the command line or in the list) are counted by the files below them.
     bool walk_folders = false;
+    // Characters are counted as UTF-8 characters instead of bytes.
+    bool utf8_characters = false;
     // For usage_error: what was wrong, in a few words.
     std::string error;
 };
