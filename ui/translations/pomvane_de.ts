@@ -97,6 +97,10 @@
         <source>Count Files in F&amp;olders</source>
         <translation>Dateien in &amp;Ordnern zählen</translation>
     </message>
+    <message>
+        <source>Count &amp;Unicode Characters</source>
+        <translation>&amp;Unicode-Zeichen zählen</translation>
+    </message>
 </context>
 <context>
     <name>failed_list</name>

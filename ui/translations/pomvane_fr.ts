@@ -97,6 +97,10 @@
         <source>Count Files in F&amp;olders</source>
         <translation>Compter les fichiers des d&amp;ossiers</translation>
     </message>
+    <message>
+        <source>Count &amp;Unicode Characters</source>
+        <translation>Compter les caractères &amp;Unicode</translation>
+    </message>
 </context>
 <context>
     <name>failed_list</name>
