@@ -139,7 +139,7 @@ got=$(timeout 120 "$tool" "$work/sparse") || fail "sparse: exit $?"
 # -m: UTF-8 characters. A byte-order mark is one; each maximal part of bytes that are not
 # UTF-8 is one, as U+FFFD replaces them; lines stay as they are.
 printf '\xef\xbb\xbfa\xc3\xa9\n' >"$work/bom"   # BOM, a, é, LF
-printf 'a\x80\x80b\n' >"$work/stray"            # a, two stray continuation bytes, b, LF
+printf 'a\x80\x80\xc3\xa9\n' >"$work/stray"    # a, two stray continuation bytes, é, LF
 printf 'x\n\xf0\x9f\x98' >"$work/cut"          # x, LF, a 4-byte sequence cut by the end
 for case in "bom 4 1" "stray 5 1" "cut 3 2"; do
     read -r name chars lines <<<"$case"
