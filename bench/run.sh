@@ -478,6 +478,31 @@ else
         "of the floor's"
 fi
 
+# -m: a cached 1 GiB file of mixed scripts, against GNU wc -m in UTF-8 and against counting
+# its bytes.
+chars_row() {
+    local text=$corpus/mixed.txt line run m=() wc_m=() bytes=()
+    line='Grüße, Καλημέρα, Здравствуйте, こんにちは世界, مرحبا, 😀 ok!'
+    head -c $gib <(yes "$line") >"$text" # not a pipe: yes dies of SIGPIPE, failing it
+    cat "$text" >/dev/null
+    [ "$("$count" -m "$text" | sed 's/.*characters=\([0-9]*\).*/\1/')" = "$(LC_ALL=C.UTF-8 wc -m <"$text")" ] \
+        || fail "-m: pomvane-count and wc -m disagree on $text"
+    for ((run = 0; run < runs; ++run)); do
+        time_us "$count" -m "$text"
+        m+=("$elapsed")
+        time_us env LC_ALL=C.UTF-8 wc -m "$text"
+        wc_m+=("$elapsed")
+        time_us "$count" "$text"
+        bytes+=("$elapsed")
+    done
+    keep_median chars_m "cached 1 GiB mixed: pomvane-count -m" "${m[@]}"
+    keep_median chars_wc "cached 1 GiB mixed: LC_ALL=C.UTF-8 wc -m" "${wc_m[@]}"
+    keep_median chars_bytes "cached 1 GiB mixed: pomvane-count" "${bytes[@]}"
+    rm -f "$text"
+}
+echo "== characters (-m), cached"
+chars_row
+
 echo "== reset latency: reset() while the 1 GiB file is counted; cached 100 tries, cold 20"
 cat "$big" >/dev/null
 latency=$("$reset_latency" "$big" 100) || fail "reset_latency"
@@ -532,6 +557,10 @@ else
     goal "-r $tree, cached" "rg -c '' -uuu" ">= 3.0" "$r_tree ($(ms "$t_tree_rg") / $(ms "$t_tree_count") ms)" \
         "$(met at_least "$r_tree" 3)"
 fi
+r_chars=$(ratio "$t_chars_wc" "$t_chars_m")
+goal "1 GiB cached mixed scripts, -m" "LC_ALL=C.UTF-8 wc -m" ">= 20x" "$r_chars ($(ms "$t_chars_wc") / $(ms "$t_chars_m") ms)" \
+    "$(met at_least "$r_chars" 20)"
+share_goal "  the same" "pomvane-count without -m" 0.8 "$t_chars_bytes" "$t_chars_m"
 share_goal "1,000,000 cached paths" "floor, $cached_threads threads" 0.87 "$t_million_floor" "$t_million_count"
 goal "  peak memory of pomvane-count" "" "<= 32 MiB" "$(mib "$m_million") MiB" "$(met at_most "$m_million" 32768)"
 goal "  the same, --format=ndjson" "" "<= 32 MiB" "$(mib "$m_million_by_file") MiB" "$(met at_most "$m_million_by_file" 32768)"

@@ -20,18 +20,19 @@ options usage_error(std::string error)
 
 std::string_view usage_text()
 {
-    return "usage: pomvane-count [-r] [OUTPUT] [--] PATH...\n"
-           "       pomvane-count [-r] [OUTPUT] -\n"
-           "       pomvane-count [-r] [OUTPUT] --files0-from=LIST\n"
+    return "usage: pomvane-count [-mr] [OUTPUT] [--] PATH...\n"
+           "       pomvane-count [-mr] [OUTPUT] -\n"
+           "       pomvane-count [-mr] [OUTPUT] --files0-from=LIST\n"
            "OUTPUT: --by-file, --format=csv|json|ndjson, --total=auto|always|only|never\n";
 }
 
 std::string help_text()
 {
     return std::string(usage_text()) +
-           "Counts the files given, the characters (bytes) and the lines they hold, and prints\n"
-           "one line: files=N failed=N characters=N lines=N (after a line for each file, if\n"
-           "asked). Names in file lines are written as in the failure lines.\n"
+           "Counts the files given, the characters (bytes, or UTF-8 characters with -m) and\n"
+           "the lines they hold, and prints one line: files=N failed=N characters=N lines=N\n"
+           "(after a line for each file, if asked). Names in file lines are written as in the\n"
+           "failure lines.\n"
            "A line ends at each LF; a last line without one counts too. A path that is not a\n"
            "readable regular file counts as failed, and is named on standard error with the\n"
            "reason: pomvane-count: PATH: REASON\n"
@@ -46,6 +47,9 @@ std::string help_text()
            "  -                    Read NUL-separated paths from standard input.\n"
            "  --files0-from=LIST   Read NUL-separated paths from the file LIST (- is standard\n"
            "                       input). Paths in a list are UTF-8 on Windows.\n"
+           "  -m, --chars          Count UTF-8 characters instead of bytes: each maximal part\n"
+           "                       that is not valid UTF-8 is one character, as U+FFFD\n"
+           "                       replaces it; a byte-order mark is one character.\n"
            "  -r, --recursive      Count a folder by the regular files in it and in its\n"
            "                       subfolders, in the order of their names' bytes; links,\n"
            "                       FIFOs, sockets, devices and other file systems are passed by.\n"
@@ -84,6 +88,8 @@ options parse_options(const std::vector<std::string>& args)
             from_stdin = true;
         } else if (*arg == "-r" || *arg == "--recursive") {
             parsed.walk_folders = true;
+        } else if (*arg == "-m" || *arg == "--chars") {
+            parsed.utf8_characters = true;
         } else if (*arg == "--by-file") {
             by_file = true;
         } else if (arg->starts_with(format_option)) {

@@ -22,6 +22,8 @@ struct options {
     // When the text forms write the totals line, as wc's --total takes it.
     enum class total { automatic, always, only, never };
     total totals = total::automatic;
+    // Characters are counted as UTF-8 characters instead of bytes.
+    bool utf8_characters = false;
     // For usage_error: what was wrong, in a few words.
     std::string error;
 };

@@ -76,7 +76,8 @@ bool write_results(engine& counter, result_writer* writer)
 // owner, so the pending count is polled, as the window polls its totals; a millisecond is
 // far shorter than the two chunks left take to count. Results streamed meanwhile are written
 // while waiting, or the worker would wait for them to be taken.
-bool add_from_list(engine& counter, path_list& list, bool walk_folders, std::uint64_t& given, result_writer* writer)
+bool add_from_list(engine& counter, path_list& list, bool walk_folders, bool utf8_characters, std::uint64_t& given,
+                   result_writer* writer)
 {
     std::vector<std::string> chunk;
     for (;;) {
@@ -88,7 +89,7 @@ bool add_from_list(engine& counter, path_list& list, bool walk_folders, std::uin
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (!counter.is_running() && counter.pending() != 0)
             return true; // no worker could be started: the caller reports what is left
-        counter.add_files(chunk, walk_folders);
+        counter.add_files(chunk, walk_folders, utf8_characters);
         given += chunk.size();
         chunk.clear();
     }
@@ -132,12 +133,13 @@ int main(int argc, char** argv)
         if (!from_stdin && !opened)
             return failed("cannot open ", errno, &*parsed.list);
         path_list list(from_stdin ? stdin : opened.get());
-        if (!add_from_list(counter, list, parsed.walk_folders, given, writer ? &*writer : nullptr))
+        if (!add_from_list(counter, list, parsed.walk_folders, parsed.utf8_characters, given,
+                           writer ? &*writer : nullptr))
             return from_stdin ? failed("cannot read standard input", errno)
                               : failed("cannot read ", errno, &*parsed.list);
     } else {
         const std::vector<std::string> paths = expand_wildcards(parsed.paths);
-        counter.add_files(paths, parsed.walk_folders);
+        counter.add_files(paths, parsed.walk_folders, parsed.utf8_characters);
         given = paths.size();
     }
     if (writer) {

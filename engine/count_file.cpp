@@ -3,7 +3,7 @@
 #include "count_file.h"
 
 bool engine::count_file(const std::string& path, std::span<char> buffer, counts& counted, failure_reason& reason,
-                        bool* missed_cache)
+                        bool* missed_cache, bool utf8_characters)
 {
     input_file file;
     file_size = 0;
@@ -15,5 +15,5 @@ bool engine::count_file(const std::string& path, std::span<char> buffer, counts&
         return false;
     }
     return count_opened(file, buffer, state, running, file_size, file_position, run_blocking, counted, reason,
-                        missed_cache);
+                        missed_cache, utf8_characters);
 }

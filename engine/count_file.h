@@ -17,12 +17,12 @@
 // memory, and *missed_cache is set when that was not all. run_blocking(call) runs each call
 // that may block for good on a mount that stopped answering (reading, mapping, closing): an
 // executor for blocking calls, as the engine's unattended(), which lets a reset give up on
-// the worker meanwhile.
+// the worker meanwhile. With utf8_characters, counted.characters() are UTF-8 characters.
 template <typename BlockingExecutor>
 bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<std::int32_t>& state,
                   std::int32_t running, std::atomic<std::uint64_t>& size, std::atomic<std::uint64_t>& position,
                   BlockingExecutor run_blocking, counts& counted, failure_reason& reason,
-                  bool* missed_cache = nullptr)
+                  bool* missed_cache = nullptr, bool utf8_characters = false)
 {
     position = 0;
     // 0 for files that do not know their size (/proc): those are read to the end.
@@ -43,6 +43,7 @@ bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<st
     bool mapping = false;
     std::uint64_t map_from = 0;
     counts total;
+    total.utf8_characters = utf8_characters;
     // A file that cannot be read counts as failed, with nothing of it.
     const auto fail = [&](failure_reason why) {
         reason = why;
@@ -77,7 +78,7 @@ bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<st
         if (n == 0)
             break;
         const auto got = static_cast<std::size_t>(n);
-        const counts run = count_line_feeds_watched(buffer.data(), got, state, running, position, total.bytes);
+        const counts run = count_stretch_watched(buffer.data(), got, total, state, running, position, total.bytes);
         total.join(run);
         // A short read that reaches the size fstat gave is the end: saves a second read per
         // small file. Anything else (a growing file, a short read mid-file, a file of no

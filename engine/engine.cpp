@@ -14,7 +14,7 @@ engine::~engine()
     stop_within(grace);
 }
 
-void engine::add_files(std::span<const std::string> paths, bool walk_folders)
+void engine::add_files(std::span<const std::string> paths, bool walk_folders, bool utf8_characters)
 {
     if (paths.empty())
         return;
@@ -25,7 +25,7 @@ void engine::add_files(std::span<const std::string> paths, bool walk_folders)
     // end (it blocks on nothing any more), then start a new one.
     const bool worker_leaving = state == running && known == 0;
     for (const std::string& path : paths)
-        queue.push(path, walk_folders);
+        queue.push(path, walk_folders, utf8_characters);
     known += paths.size();
     if (worker_leaving) {
         guard.unlock();
@@ -43,6 +43,7 @@ void engine::run()
     const std::unique_ptr<page[]> buffer = read_buffer();
     open_ahead ahead(prefetch_from_the_start);
     folder_walk walk;
+    bool walk_utf8_characters = false; // how the files of the folder walked are counted
     std::deque<path_queue::entry> upcoming;
 
     for (;;) {
@@ -56,8 +57,13 @@ void engine::run()
             });
             return;
         }
-        if (next.walk_folders && enter_folder(walk, next, true))
+        if (next.walk_folders && enter_folder(walk, next, true)) {
+            walk_utf8_characters = next.utf8_characters;
             continue;
+        }
+        const bool walked = next.folder != nullptr;
+        if (walked)
+            next.utf8_characters = walk_utf8_characters;
         if (next.type == folder_listing::folder) {
             enter_folder(walk, next, false);
             continue;
@@ -75,7 +81,6 @@ void engine::run()
         input_file file = from_ahead ? ahead.take(run_blocking) : input_file();
         ahead.open(files_ahead(ahead, walk, upcoming), run_blocking);
         // A walk's file is opened relative to its folder, never by its path.
-        const bool walked = next.folder != nullptr;
         if (walked && !from_ahead) {
             const std::string name = next.name();
             unattended([&]() noexcept { file.open_at(next.folder->native_handle(), name); });
@@ -87,8 +92,10 @@ void engine::run()
         bool missed_cache = false;
         bool* const missed = from_ahead || ahead.active() ? nullptr : &missed_cache;
         const bool opened = from_ahead || walked ? count_opened(file, bytes, state, running, file_size, file_position,
-                                                                run_blocking, counted, reason, missed)
-                                                 : count_file(next.path, bytes, counted, reason, missed);
+                                                                run_blocking, counted, reason, missed,
+                                                                next.utf8_characters)
+                                                 : count_file(next.path, bytes, counted, reason, missed,
+                                                              next.utf8_characters);
         if (!ahead.active())
             ahead.first_read(missed_cache);
         const std::lock_guard<lib::lockable> guard(*this);
@@ -128,6 +135,7 @@ bool engine::take_next(folder_walk& walk, std::deque<path_queue::entry>& upcomin
     next = {};
     next.path = std::move(upcoming.front().path);
     next.walk_folders = upcoming.front().walk_folders;
+    next.utf8_characters = upcoming.front().utf8_characters;
     upcoming.pop_front();
     return true;
 }

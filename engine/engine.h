@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-// Counts the characters (bytes) and lines of the files handed to it, one after another in
+// Counts the characters (bytes, or UTF-8 characters) and lines of the files handed to it, one after another in
 // arrival order, on a worker thread of its own. The owner polls the totals and the two
 // progress percentages; nothing is pushed to it.
 //
@@ -53,9 +53,13 @@ public:
     // Queues the paths in order (raw bytes, used whole) under one hold of the lock, so that
     // a drop stays one batch, and starts a worker when none is running. With walk_folders, an
     // entry that names a folder is counted by the regular files below it, walked lazily on the
-    // worker; without it a folder fails ("is a folder").
-    void add_files(std::span<const std::string> paths, bool walk_folders = false);
-    void add_file(const std::string& path, bool walk_folders = false) { add_files({&path, 1}, walk_folders); }
+    // worker; without it a folder fails ("is a folder"). With utf8_characters, the characters
+    // of these files (and of those found below them) are UTF-8 characters, not bytes.
+    void add_files(std::span<const std::string> paths, bool walk_folders = false, bool utf8_characters = false);
+    void add_file(const std::string& path, bool walk_folders = false, bool utf8_characters = false)
+    {
+        add_files({&path, 1}, walk_folders, utf8_characters);
+    }
     bool is_running();
     snapshot totals();
     // Processed share of the current batch, 0 to 100: of the entries known so far, those of
@@ -118,6 +122,7 @@ private:
     // its open folder).
     struct item : folder_walk::entry {
         bool walk_folders = false; // queued, to be walked if it is a folder
+        bool utf8_characters = false; // as queued, or as the folder walked was
     };
     // The next item, from the folder being walked, else from the entries taken from the
     // queue ahead of their turn (`upcoming`, topped up to `wanted`), else from the queue.
@@ -149,7 +154,7 @@ private:
     // all. Called on the worker without the lock. A file opened ahead goes to count_opened
     // (engine/count_file.h), with run_blocking as its executor of calls that may block.
     bool count_file(const std::string& path, std::span<char> buffer, counts& counted, failure_reason& reason,
-                    bool* missed_cache = nullptr);
+                    bool* missed_cache = nullptr, bool utf8_characters = false);
     static constexpr auto run_blocking = [](auto call) { return unattended(call); };
 
     // 128 KiB per read(): large enough that a read() costs little per byte, small enough to

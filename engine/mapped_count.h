@@ -20,12 +20,19 @@ inline constexpr std::uint64_t map_minimum = 8 << 20;
 // little per byte from 4 MiB up.
 inline constexpr std::size_t map_window = 4 << 20;
 
-// Counts window[skip, length) with the line-feed kernel that reads use, base being the file
+// Counts the stretch data[0, size) of a file, which comes right after `before`, in the unit
+// before says (bytes, or UTF-8 characters from before.carry on), watched as
+// count_line_feeds_watched is: the one place reads and mapped windows count through.
+counts count_stretch_watched(const char* data, std::size_t size, const counts& before,
+                             const std::atomic<std::int32_t>& state, std::int32_t running,
+                             std::atomic<std::uint64_t>& position, std::uint64_t base) noexcept;
+
+// Counts window[skip, length) as reads are counted, right after `before`, base being the file
 // offset of window[skip], into `counted`. False when a page of the window could not be read;
 // then nothing it counted is to be used.
-bool count_window(const char* window, std::size_t length, std::size_t skip, const std::atomic<std::int32_t>& state,
-                  std::int32_t running, std::atomic<std::uint64_t>& position, std::uint64_t base,
-                  counts& counted) noexcept;
+bool count_window(const char* window, std::size_t length, std::size_t skip, const counts& before,
+                  const std::atomic<std::int32_t>& state, std::int32_t running,
+                  std::atomic<std::uint64_t>& position, std::uint64_t base, counts& counted) noexcept;
 
 // Counts `file` on from total.bytes towards `size` a window at a time, joining what it counts
 // to `total`, storing the position and looking at `state` every 1 KiB as reads do. Ends at
@@ -68,7 +75,7 @@ bool count_mapped(input_file& file, std::uint64_t size, const std::atomic<std::i
             break;
         const auto skip = static_cast<std::size_t>(at - start);
         counts counted;
-        if (!count_window(window.data, length, skip, state, running, position, at, counted))
+        if (!count_window(window.data, length, skip, total, state, running, position, at, counted))
             break;
         total.join(counted);
         at += counted.bytes;

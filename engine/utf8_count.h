@@ -1,6 +1,7 @@
 #pragma once
 
 #include "line_feeds.h"
+#include "utf8_carry.h"
 
 #include <atomic>
 #include <cstddef>
@@ -15,13 +16,6 @@
 // needs of the pieces before it is their last three bytes, kept in a utf8_carry, and a
 // piece's count is final when it returns. No flush at the end: a sequence cut short by the
 // end of the stream was counted as one character at its first byte.
-
-// What one piece of a stream hands to the next: the stream's last three bytes so far, oldest
-// first, zero before the stream starts (a zero byte leaves no sequence open). Value-initialise
-// one per stream.
-struct utf8_carry {
-    unsigned char last[3] = {};
-};
 
 // What a count covered: its characters and LFs, and how many bytes they were counted in.
 struct utf8_run {

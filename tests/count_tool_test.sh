@@ -136,6 +136,19 @@ truncate -s 5G "$work/sparse"
 got=$(timeout 120 "$tool" "$work/sparse") || fail "sparse: exit $?"
 [ "$got" = "files=1 failed=0 characters=5368709120 lines=1" ] || fail "sparse: got '$got'"
 
+# -m: UTF-8 characters. A byte-order mark is one; each maximal part of bytes that are not
+# UTF-8 is one, as U+FFFD replaces them; lines stay as they are.
+printf '\xef\xbb\xbfa\xc3\xa9\n' >"$work/bom"   # BOM, a, é, LF
+printf 'a\x80\x80\xc3\xa9\n' >"$work/stray"    # a, two stray continuation bytes, é, LF
+printf 'x\n\xf0\x9f\x98' >"$work/cut"          # x, LF, a 4-byte sequence cut by the end
+for case in "bom 4 1" "stray 5 1" "cut 3 2"; do
+    read -r name chars lines <<<"$case"
+    got=$("$tool" -m "$work/$name")
+    [ "$got" = "files=1 failed=0 characters=$chars lines=$lines" ] || fail "-m $name: got '$got'"
+done
+got=$(printf '%s\0' "$work/bom" "$work/cut" | "$tool" --chars -)
+[ "$got" = "files=2 failed=0 characters=7 lines=3" ] || fail "--chars -: got '$got'"
+
 # Arguments: options are refused before --, and - alone reads standard input.
 "$tool" -x "$work/sparse" >/dev/null 2>"$work/usage" && fail "-x accepted"
 "$tool" -x >/dev/null 2>&1 || [ $? -eq 2 ] || fail "-x: exit status is not 2"

@@ -36,8 +36,8 @@ public:
         std::string reason; // why it failed, in words
     };
     // count_file on the calling thread, as the worker runs it; with as_running false, as
-    // after a stop. The engine must have no worker.
-    result count(const std::string& path, bool as_running = true)
+    // after a stop; with utf8_characters, its characters in UTF-8. The engine must have no worker.
+    result count(const std::string& path, bool as_running = true, bool utf8_characters = false)
     {
         counter.state = as_running ? engine::running : engine::cancelled;
         if (!buffer)
@@ -45,7 +45,8 @@ public:
         result r{false, ~0ull, ~0ull, {}};
         failure_reason reason;
         counts counted;
-        r.opened = counter.count_file(path, {buffer[0].bytes, engine::read_size}, counted, reason);
+        r.opened = counter.count_file(path, {buffer[0].bytes, engine::read_size}, counted, reason, nullptr,
+                                       utf8_characters);
         if (r.opened) {
             r.characters = counted.characters();
             r.lines = counted.lines();

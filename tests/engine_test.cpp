@@ -2,6 +2,7 @@
 #include "engine/engine.h"
 #include "engine/input_file.h"
 #include "engine/line_feeds.h"
+#include "engine/utf8_count.h"
 
 #include "engine_files.h"
 #include "engine_probe.h"
@@ -466,6 +467,44 @@ TEST(CountFile, MappedWindowsAndReadsMeetExactly)
     expect_counted(bytes.size() - 1, "without its final LF, the last window read");
     ::close(fd);
     SKIP_UNLESS_COLD(second_cold && last_cold);
+}
+
+// UTF-8 characters split between two reads, two mapped windows, or the first read and the
+// first window count once. The pattern's 13 bytes (an LF, 2-, 3- and 4-byte characters, a
+// stray continuation byte, a 3-byte sequence cut short) are cut by the 128 KiB reads of a
+// file too small to map at each of their offsets; each big file puts a 4-byte character
+// across both 4 MiB window edges at its own inner offset. Expected: the same bytes counted
+// as one piece by the portable kernel. A folder walked with the option and a file added
+// without it show that the option goes with each entry.
+TEST(CountFile, UTF8CharactersSplitBetweenReadsAndWindowsCountOnce)
+{
+    const scratch_dir dir("/dev/shm"); // kept in memory: the windows are mapped
+    const std::string pattern = "\n\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\x80\xE2\x82";
+    constexpr std::size_t window = 4 << 20;
+    engine counter;
+    engine_probe probe(counter);
+    std::uint64_t all_characters = 0, all_lines = 0;
+    for (std::size_t cut = 0; cut <= 3; ++cut) {
+        std::string bytes;
+        while (bytes.size() < (cut == 0 ? window / 2 : 2 * window + 100'000))
+            bytes += pattern;
+        for (const std::size_t edge : {window, 2 * window})
+            if (cut > 0)
+                bytes.replace(edge - cut, 4, "\xF0\x9F\x98\x80");
+        utf8_carry carry;
+        const std::uint64_t characters = count_utf8_portable(bytes.data(), bytes.size(), carry).characters;
+        const std::uint64_t lines = static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+        const auto r = probe.count(dir.write("text" + std::to_string(cut), bytes), true, true);
+        EXPECT_EQ(r.characters, characters) << "cut after byte " << cut;
+        EXPECT_EQ(r.lines, lines) << "cut after byte " << cut;
+        all_characters += characters;
+        all_lines += lines;
+    }
+    const std::string bytes_only = dir.write("bytes only", pattern);
+    counter.add_file(engine_path(dir.folder()), true, true);
+    counter.add_file(bytes_only);
+    counter.wait();
+    EXPECT_EQ(totals_of(counter), (totals{6, 0, all_characters + 6 + pattern.size(), all_lines + 2 + 2}));
 }
 
 // Debian 12's kernel (6.1) has no cachestat: there mincore() alone says what may be mapped.

@@ -34,6 +34,7 @@ namespace {
 
 // Kept in the same settings file as the window's other settings.
 const QString walkFoldersKey = QStringLiteral("countFilesInFolders");
+const QString unicodeCharactersKey = QStringLiteral("countUnicodeCharacters");
 
 // Accepting the source's proposed action could be a move, after which the file manager
 // deletes the files it dropped; the files are only read, so a drop is always a copy.
@@ -72,6 +73,7 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
     , failedFilesAction(nullptr)
     , countedFilesAction(nullptr)
     , walkFoldersAction(nullptr)
+    , unicodeCharactersAction(nullptr)
     , icon(applicationIcon())
 {
     const QHash<int, QWidget *> items = buildDialog(this, mainDialogTemplate);
@@ -124,6 +126,12 @@ void CPomvaneDlg::createMenu()
     walkFoldersAction->setChecked(QSettings().value(walkFoldersKey, false).toBool());
     connect(walkFoldersAction, &QAction::toggled, this,
             [](bool checked) { QSettings().setValue(walkFoldersKey, checked); });
+    // Checked, the characters of the files queued from then on are UTF-8 characters.
+    unicodeCharactersAction = systemMenu->addAction(tr("Count &Unicode Characters"));
+    unicodeCharactersAction->setCheckable(true);
+    unicodeCharactersAction->setChecked(QSettings().value(unicodeCharactersKey, false).toBool());
+    connect(unicodeCharactersAction, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(unicodeCharactersKey, checked); });
     addActions(systemMenu->actions());
     // Whether the clipboard holds files is asked when a menu opens: asking on every change
     // would make the window talk to each program that copies anything.
@@ -169,7 +177,8 @@ void CPomvaneDlg::openMenuAtFocus()
 void CPomvaneDlg::addFiles(std::span<const std::string> paths, bool walkFolders)
 {
     if (!paths.empty())
-        countingEngine.add_files(paths, walkFolders || walkFoldersAction->isChecked());
+        countingEngine.add_files(paths, walkFolders || walkFoldersAction->isChecked(),
+                                 unicodeCharactersAction->isChecked());
 }
 
 void CPomvaneDlg::resetCounting()

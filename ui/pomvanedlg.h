@@ -34,7 +34,8 @@ public:
 
     // Queues the files for counting, in order, as one batch: every way in (drop, command
     // line, a later start, paste, Add Files) ends here. Folders are counted by their files
-    // when walkFolders is set or the "Count Files in Folders" setting is on.
+    // when walkFolders is set or the "Count Files in Folders" setting is on; their characters
+    // are UTF-8 characters while "Count Unicode Characters" is on, whoever sent them.
     void addFiles(std::span<const std::string> paths, bool walkFolders = false);
 
     // The files field's text: "12", or "12 (3 failed to open)" in the person's language.
@@ -71,6 +72,7 @@ private:
     QAction *failedFilesAction;
     QAction *countedFilesAction;
     QAction *walkFoldersAction;
+    QAction *unicodeCharactersAction;
     CFailedFilesDlg *failedFilesDlg = nullptr;
     CCountedFilesDlg *countedFilesDlg = nullptr;
     QIcon icon;

@@ -6,23 +6,44 @@ namespace {
 
 const wchar_t key[] = L"Software\\Pomvane";
 const wchar_t walk_folders_value[] = L"CountFilesInFolders";
+const wchar_t unicode_characters_value[] = L"CountUnicodeCharacters";
 const wchar_t placement_key[] = L"Software\\Pomvane\\Placement";
+
+// A checkable setting: a DWORD, 0 or 1, off when never set or unreadable.
+bool flag_setting(const wchar_t* name)
+{
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS
+           && value != 0;
+}
+
+void remember_flag(const wchar_t* name, bool on)
+{
+    const DWORD value = on ? 1 : 0;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, sizeof value);
+}
 
 } // namespace
 
 bool walk_folders_setting()
 {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    return RegGetValueW(HKEY_CURRENT_USER, key, walk_folders_value, RRF_RT_REG_DWORD, nullptr, &value, &size)
-               == ERROR_SUCCESS
-           && value != 0;
+    return flag_setting(walk_folders_value);
 }
 
 void remember_walk_folders(bool walk)
 {
-    const DWORD value = walk ? 1 : 0;
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, walk_folders_value, REG_DWORD, &value, sizeof value);
+    remember_flag(walk_folders_value, walk);
+}
+
+bool unicode_characters_setting()
+{
+    return flag_setting(unicode_characters_value);
+}
+
+void remember_unicode_characters(bool unicode)
+{
+    remember_flag(unicode_characters_value, unicode);
 }
 
 std::optional<POINT> window_place_setting(const std::wstring& name)

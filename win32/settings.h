@@ -13,6 +13,11 @@
 bool walk_folders_setting();
 void remember_walk_folders(bool walk);
 
+// Whether characters are counted as UTF-8 characters instead of bytes (CountUnicodeCharacters,
+// a DWORD, 0 or 1). Off when it was never set or cannot be read.
+bool unicode_characters_setting();
+void remember_unicode_characters(bool unicode);
+
 // Where the main window's top left corner was, under Placement, one value for each
 // arrangement of monitors (named by placement.cpp) and one for the last place at all, each a
 // string "X,Y" in screen pixels. None when it was never set or cannot be read.

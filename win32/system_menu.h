@@ -3,10 +3,12 @@
 #include <windows.h>
 
 // The main window's entries at the end of its system menu: Add Files, Paste Files, Copy
-// Totals, Failed Files and Counted Files, then Count Files in Folders, then About, each sending
-// WM_SYSCOMMAND with its id from resource.h.
+// Totals, Failed Files and Counted Files, then Count Files in Folders and Count Unicode
+// Characters, then About, each sending WM_SYSCOMMAND with its id from resource.h.
 void append_system_menu_entries(HWND window);
 
 // Paste Files is offered only while the clipboard holds files, Failed Files once a file
-// failed, Counted Files once one was counted; Count Files in Folders is checked as the setting is. Asked when the menu opens.
-void update_system_menu(HMENU menu, bool any_failed, bool any_counted, bool walk_folders);
+// failed, Counted Files once one was counted; Count Files in Folders and Count Unicode
+// Characters are checked as their settings are, so the check mark says which unit the
+// characters are in. Asked when the menu opens.
+void update_system_menu(HMENU menu, bool any_failed, bool any_counted, bool walk_folders, bool unicode_characters);

@@ -128,6 +128,10 @@
         <source>Cou&amp;nted Files...</source>
         <translation>&amp;Gezählte Dateien...</translation>
     </message>
+    <message>
+        <source>Count &amp;Unicode Characters</source>
+        <translation>&amp;Unicode-Zeichen zählen</translation>
+    </message>
 </context>
 <context>
     <name>counted_list</name>

@@ -128,6 +128,10 @@
         <source>Cou&amp;nted Files...</source>
         <translation>Fichiers co&amp;mptés...</translation>
     </message>
+    <message>
+        <source>Count &amp;Unicode Characters</source>
+        <translation>Compter les caractères &amp;Unicode</translation>
+    </message>
 </context>
 <context>
     <name>counted_list</name>
