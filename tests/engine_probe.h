@@ -45,7 +45,7 @@ public:
         result r{false, ~0ull, ~0ull, {}};
         failure_reason reason;
         r.opened = counter.count_file(path, buffer[0].bytes, r.characters, r.lines, reason);
-        r.reason = failure_text(reason);
+        r.reason = failure_text(reason, failure_reader::tool);
         counter.state = engine::finished;
         return r;
     }

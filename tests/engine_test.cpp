@@ -184,7 +184,7 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
     EXPECT_EQ(probe.count(socket_path).reason, "not a regular file");
     EXPECT_EQ(probe.count("/proc/self/mem").reason, "read error after 0 bytes: Input/output error");
 #endif
-    EXPECT_EQ(probe.count(engine_path(dir.folder())).reason, "is a folder");
+    EXPECT_EQ(probe.count(engine_path(dir.folder())).reason, "is a folder; use -r");
 
     for (const std::string& path : bad) {
         probe.set_progress(99, 99);
