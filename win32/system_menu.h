@@ -10,3 +10,7 @@ void append_system_menu_entries(HWND window);
 // Paste Files is offered only while the clipboard holds files, Failed Files once a file
 // failed; Count Files in Folders is checked as the setting is. Asked when the menu opens.
 void update_system_menu(HMENU menu, bool any_failed, bool walk_folders);
+
+// Opens the system menu at the WM_CONTEXTMENU's point (at the window's corner from the
+// keyboard) and carries out the entry chosen.
+void open_system_menu(HWND window, LPARAM point);
