@@ -158,7 +158,7 @@ int main(int argc, char** argv)
         // Named once counting ended, in the order they happened: a wait with polls would delay
         // every short run by a poll.
         for (const engine::failure& failure : counter.failures())
-            failures.name(failure.path).words(": ").words(failure_text(failure.reason)).end();
+            failures.name(failure.path).words(": ").words(failure_text(failure.reason, failure_reader::tool)).end();
         if (const std::uint64_t unnamed = counter.failures_not_kept(); unnamed != 0)
             failures.words(std::to_string(unnamed)).words(" more failed paths not named").end();
     }

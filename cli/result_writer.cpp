@@ -37,7 +37,7 @@ std::string json_object(const engine::file_result& result)
 {
     std::string object = "{\"path\":" + json_string(shown_name(result.path, name_form::reversible));
     if (result.reason)
-        return object + ",\"failed\":" + json_string(failure_text(result.reason)) + '}';
+        return object + ",\"failed\":" + json_string(failure_text(result.reason, failure_reader::tool)) + '}';
     return object + ",\"characters\":" + decimal_text(result.characters) + ",\"lines\":" +
            decimal_text(result.lines) + '}';
 }
@@ -63,7 +63,7 @@ void result_writer::write(const engine::file_result& result)
 {
     // Failures are named on standard error as they come, whatever the form.
     if (result.reason)
-        errors.name(result.path).words(": ").words(failure_text(result.reason)).end();
+        errors.name(result.path).words(": ").words(failure_text(result.reason, failure_reader::tool)).end();
     switch (form) {
     case options::format::totals:
     case options::format::lines:
@@ -74,7 +74,7 @@ void result_writer::write(const engine::file_result& result)
     case options::format::csv: {
         std::string row = csv_field(shown_name(result.path, name_form::reversible));
         if (result.reason)
-            row += ",,," + csv_field(failure_text(result.reason));
+            row += ",,," + csv_field(failure_text(result.reason, failure_reader::tool));
         else
             row += ',' + decimal_text(result.characters) + ',' + decimal_text(result.lines) + ',';
         out << row << "\r\n";

@@ -2,7 +2,7 @@
 
 #include "lib/os.h"
 
-words failure_words(failure_reason::kind what)
+words failure_words(failure_reason::kind what, failure_reader reader)
 {
     switch (what) {
     case failure_reason::none:
@@ -12,7 +12,11 @@ words failure_words(failure_reason::kind what)
     case failure_reason::system_error:
         return {"failure_text", "%2"}; // the system's own message, nothing to translate
     case failure_reason::is_a_folder:
-        return PRESENT_WORDS("failure_text", "is a folder");
+        // Only a folder that was not to be walked fails so: say how to have it walked. The
+        // tool's words are not translated, hence not marked.
+        if (reader == failure_reader::tool)
+            return {"failure_text", "is a folder; use -r"};
+        return PRESENT_WORDS("failure_text", "is a folder; turn on Count Files in Folders");
     case failure_reason::not_a_regular_file:
         return PRESENT_WORDS("failure_text", "not a regular file");
     case failure_reason::read_error:
@@ -38,7 +42,7 @@ std::string failure_text(const failure_reason& reason, std::string_view worded)
     return fill(worded, {std::to_string(reason.bytes), with_message ? lib::os::error_message(reason.code) : ""});
 }
 
-std::string failure_text(const failure_reason& reason)
+std::string failure_text(const failure_reason& reason, failure_reader reader)
 {
-    return failure_text(reason, failure_words(reason.what).text);
+    return failure_text(reason, failure_words(reason.what, reader).text);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "present/words.h"
 
 #include <cstdint>
 #include <string>
@@ -25,6 +26,11 @@ struct window_view {
     // "Counted Files..." (and a double-click on the characters or lines field) once a file
     // was counted.
     bool counted_files_enabled() const { return totals.files_counted != 0; }
+    // The hint in the band above the buttons, in the bars' place, until anything is counted.
+    bool hint_shown() const { return !counting && totals.files_counted == 0 && totals.files_failed == 0; }
 };
+
+// What the hint says: how to start, and where the rest is.
+inline constexpr words hint_words = PRESENT_WORDS("window_view", "Drop files here. Right-click for more.");
 
 window_view look_at(engine& counter);

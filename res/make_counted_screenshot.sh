@@ -10,7 +10,7 @@
 set -euo pipefail
 
 # shellcheck disable=SC2034  # read by xvfb_helper.sh
-name=make_counted_screenshot usage="POMVANE HELPER OUTPUT.png [SCALE]" tools=(xdotool) screen=1600x1200
+name=make_counted_screenshot usage="POMVANE HELPER OUTPUT.png [SCALE]" tools=(xdotool) XVFB_SCREEN=${XVFB_SCREEN:-1600x1200}
 # shellcheck source=../tests/xvfb_helper.sh
 . "$(dirname "$0")/../tests/xvfb_helper.sh"
 under_xvfb 3 4 "$@"

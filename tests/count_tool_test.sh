@@ -47,7 +47,7 @@ bad=("$work/bad" "$work/bad/fifo" "$work/bad/dangling" "$work/bad/missing" /dev/
 got=$(timeout 20 "$tool" "${bad[@]}" 2>"$work/bad.err") || fail "bad input: exit $?"
 [ "$got" = "files=0 failed=5 characters=0 lines=0" ] || fail "bad input: got '$got'"
 # Each failure named on standard error with its reason, as wc names them.
-printf 'pomvane-count: %s\n' "$work/bad: is a folder" "$work/bad/fifo: not a regular file" \
+printf 'pomvane-count: %s\n' "$work/bad: is a folder; use -r" "$work/bad/fifo: not a regular file" \
     "$work/bad/dangling: No such file or directory" "$work/bad/missing: No such file or directory" \
     "/dev/null: not a regular file" >"$work/bad.want"
 cmp -s "$work/bad.err" "$work/bad.want" || fail "bad input: standard error: $(cat "$work/bad.err")"

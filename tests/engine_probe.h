@@ -51,7 +51,7 @@ public:
             r.characters = counted.characters();
             r.lines = counted.lines();
         }
-        r.reason = failure_text(reason);
+        r.reason = failure_text(reason, failure_reader::tool);
         counter.state = engine::finished;
         return r;
     }

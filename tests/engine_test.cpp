@@ -190,7 +190,7 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
     EXPECT_EQ(probe.count(socket_path).reason, "not a regular file");
     EXPECT_EQ(probe.count("/proc/self/mem").reason, "read error after 0 bytes: Input/output error");
 #endif
-    EXPECT_EQ(probe.count(engine_path(dir.folder())).reason, "is a folder");
+    EXPECT_EQ(probe.count(engine_path(dir.folder())).reason, "is a folder; use -r");
 
     for (const std::string& path : bad) {
         probe.set_progress(99, 99);
@@ -400,7 +400,7 @@ std::string count_cut(const std::string& path, std::uint64_t at, std::uint64_t t
     counts counted;
     failure_reason reason;
     if (!count_opened(file, buffer, state, lib::threadable::running, size, position, cutting, counted, reason))
-        return failure_text(reason);
+        return failure_text(reason, failure_reader::tool);
     return "counted " + std::to_string(counted.characters());
 }
 
@@ -841,7 +841,7 @@ TEST(Engine, WalksATreeDeeperThanAPathMayBeLong)
     ::setrlimit(RLIMIT_NOFILE, &limit);
     EXPECT_EQ(totals_of(counter), (totals{10, 0, characters, 10}));
     EXPECT_TRUE(counter.failures().empty()) << counter.failures().front().path.size() << ": "
-                                            << failure_text(counter.failures().front().reason);
+                                            << failure_text(counter.failures().front().reason, failure_reader::tool);
 }
 #endif
 

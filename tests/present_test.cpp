@@ -93,10 +93,10 @@ TEST(Words, FillsEveryMarkInOnePass)
     EXPECT_EQ(fill("%1 (%2 failed to open)", {"7", "2"}), "7 (2 failed to open)");
     // A value holding a mark is not filled again; a mark without a value stays.
     EXPECT_EQ(fill("%2 after %1 %3%", {"%2", "x"}), "x after %2 %3%");
-    const std::string read_error = failure_text(failure_reason::read_failed(12, EIO));
+    const std::string read_error = failure_text(failure_reason::read_failed(12, EIO), failure_reader::tool);
     EXPECT_TRUE(read_error.starts_with("read error after 12 bytes: ")) << read_error;
     EXPECT_GT(read_error.size(), std::string("read error after 12 bytes: ").size());
-    EXPECT_EQ(failure_text({failure_reason::missing, ENOENT, 0}), "No such file or directory");
+    EXPECT_EQ(failure_text({failure_reason::missing, ENOENT, 0}, failure_reader::tool), "No such file or directory");
 }
 
 TEST(WindowOptions, TakesFilesAndOptionsUntilTheDashes)

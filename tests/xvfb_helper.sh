@@ -33,8 +33,8 @@ under_xvfb() {
     for arg in "$@"; do absolute+=("$(realpath -m -- "$arg")"); done
     # -noreset: a start right after the last client left could find the server resetting
     # and fail to connect.
-    # A script that pictures a window at twice the scale sets screen to a larger size.
-    exec xvfb-run -a -s "-screen 0 ${screen:-640x480}x24 -noreset" "$0" --under-xvfb "${absolute[@]}"
+    # XVFB_SCREEN makes room for a window at twice the scale.
+    exec xvfb-run -a -s "-screen 0 ${XVFB_SCREEN:-640x480}x24 -noreset" "$0" --under-xvfb "${absolute[@]}"
 }
 
 xvfb_session() {

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 
 namespace {
 
@@ -23,11 +24,14 @@ constexpr DialogItem mainDialogItems[] = {
     { DialogItem::Field, IDC_CHARACTERS, "", QRect(66, 21, 100, 12) },
     { DialogItem::Label, IDC_STATIC, QT_TRANSLATE_NOOP("CPomvaneDlg", "Total lines:"), QRect(7, 34, 50, 12) },
     { DialogItem::Field, IDC_LINES, "", QRect(66, 34, 100, 12) },
+    // The band above the buttons: a hint while nothing is counted (its text is the window's),
+    // under the bars, which take its place while counting runs. Two lines high.
+    { DialogItem::Label, IDC_HINT, "", QRect(7, 50, 159, 20) },
     // A bar's text is never shown; it names the bar for screen readers.
-    { DialogItem::ProgressBar, IDC_FILE_PROGRESS, QT_TRANSLATE_NOOP("CPomvaneDlg", "Current file"), QRect(7, 52, 134, 6) },
-    { DialogItem::ProgressBar, IDC_FILES_PROGRESS, QT_TRANSLATE_NOOP("CPomvaneDlg", "Dropped files"), QRect(7, 58, 134, 10) },
+    { DialogItem::ProgressBar, IDC_FILE_PROGRESS, QT_TRANSLATE_NOOP("CPomvaneDlg", "Current file"), QRect(7, 52, 159, 6) },
+    { DialogItem::ProgressBar, IDC_FILES_PROGRESS, QT_TRANSLATE_NOOP("CPomvaneDlg", "Dropped files"), QRect(7, 58, 159, 10) },
     { DialogItem::Button, IDC_RESET, QT_TRANSLATE_NOOP("CPomvaneDlg", "Reset"), QRect(7, 73, 50, 14) },
-    { DialogItem::Button, IDOK, QT_TRANSLATE_NOOP("CPomvaneDlg", "Close"), QRect(91, 73, 50, 14) },
+    { DialogItem::Button, IDOK, QT_TRANSLATE_NOOP("CPomvaneDlg", "Close"), QRect(116, 73, 50, 14) },
 };
 
 constexpr DialogItem aboutDialogItems[] = {
@@ -80,6 +84,26 @@ QWidget *createItem(const DialogItem &item, const QString &text, const QRect &ge
     return nullptr;
 }
 
+// A translation longer than the template allowed for widens its button until the style's
+// margins fit around the text. The button grows away from the dialog's nearer side, so that
+// a button on the right keeps its right edge in line with the fields above it.
+void fitButton(QPushButton *button, int dialogWidth)
+{
+    QStyle *style = button->style();
+    const int margins = 2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button)
+                             + style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button)
+                             + style->pixelMetric(QStyle::PM_ButtonDefaultIndicator, nullptr, button));
+    const int needed = button->fontMetrics().size(Qt::TextShowMnemonic, button->text()).width() + margins;
+    QRect geometry = button->geometry();
+    if (needed <= geometry.width())
+        return;
+    if (geometry.center().x() > dialogWidth / 2)
+        geometry.setLeft(geometry.right() + 1 - needed);
+    else
+        geometry.setWidth(needed);
+    button->setGeometry(geometry);
+}
+
 } // namespace
 
 // The main window's title is the program's name, the same in every language.
@@ -102,11 +126,13 @@ QSize dialogBaseUnits(const QFontMetrics &metrics)
     return QSize(width, metrics.height());
 }
 
+// The edges, each rounded, rather than the size: items whose edges line up in units line up
+// in pixels too.
 QRect mapDialogRect(const QRect &units, const QSize &baseUnits)
 {
-    const QSize size = mapDialogSize(units.size(), baseUnits);
-    return QRect((units.x() * baseUnits.width() + 2) / 4, (units.y() * baseUnits.height() + 4) / 8,
-                 size.width(), size.height());
+    const QSize topLeft = mapDialogSize(QSize(units.x(), units.y()), baseUnits);
+    const QSize bottomRight = mapDialogSize(QSize(units.x() + units.width(), units.y() + units.height()), baseUnits);
+    return QRect(QPoint(topLeft.width(), topLeft.height()), QPoint(bottomRight.width() - 1, bottomRight.height() - 1));
 }
 
 QSize mapDialogSize(const QSize &units, const QSize &baseUnits)
@@ -119,6 +145,7 @@ QHash<int, QWidget *> buildDialog(QDialog *dialog, const DialogTemplate &dialogT
 {
     dialog->setWindowTitle(itemText(dialogTemplate.context, dialogTemplate.title));
     const QSize baseUnits = dialogBaseUnits(dialog->fontMetrics());
+    const QSize size = mapDialogSize(dialogTemplate.size, baseUnits);
     QHash<int, QWidget *> widgets;
     QLabel *pendingLabel = nullptr;
     for (const DialogItem &item : dialogTemplate.items) {
@@ -126,13 +153,15 @@ QHash<int, QWidget *> buildDialog(QDialog *dialog, const DialogTemplate &dialogT
         QWidget *widget = createItem(item, itemText(dialogTemplate.context, item.text), geometry, dialog);
         widget->setProperty(controlIdProperty, item.id);
         widget->setGeometry(geometry);
+        if (item.kind == DialogItem::Button)
+            fitButton(static_cast<QPushButton *>(widget), size.width());
         if (item.id != IDC_STATIC)
             widgets.insert(item.id, widget);
         if (pendingLabel && item.kind == DialogItem::Field)
             pendingLabel->setBuddy(widget);
         pendingLabel = item.kind == DialogItem::Label ? static_cast<QLabel *>(widget) : nullptr;
     }
-    dialog->setFixedSize(mapDialogSize(dialogTemplate.size, baseUnits));
+    dialog->setFixedSize(size);
     return widgets;
 }
 

@@ -6,6 +6,7 @@
 #include "present/failed_list.h"
 #include "present/failure_text.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDialogButtonBox>
@@ -23,7 +24,7 @@ namespace {
 
 QString reasonText(const failure_reason &reason)
 {
-    return QString::fromStdString(failure_text(reason, translatedWords(failure_words(reason.what))));
+    return QString::fromStdString(failure_text(reason, translatedWords(failure_words(reason.what, failure_reader::window))));
 }
 
 } // namespace
@@ -37,18 +38,33 @@ CFailedFilesDlg::CFailedFilesDlg(engine &countingEngine, QWidget *parent)
     setWindowTitle(tr("Failed Files"));
 
     list->setHeaderLabels({ tr("File"), tr("Reason") });
+    list->setAccessibleName(tr("Failed Files"));
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true); // keeps 10,000 rows quick to lay out
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    // The end of a long path names the file; keep it in view.
+    // The end of a long path names the file; keep it in view. A row's tooltip shows it whole.
     list->setTextElideMode(Qt::ElideMiddle);
-    list->header()->setStretchLastSection(true);
+    // The reasons are short and are read whole: their column is as wide as the widest, and
+    // the paths take the rest, growing with the window.
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    list->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    list->header()->resizeSection(1, list->header()->sectionSizeHint(1));
+
+    auto *copyRows = new QAction(list);
+    copyRows->setShortcuts(QKeySequence::Copy);
+    copyRows->setShortcutContext(Qt::WidgetShortcut);
+    connect(copyRows, &QAction::triggered, this, &CFailedFilesDlg::copySelectedRows);
+    list->addAction(copyRows);
 
     notKeptLabel->hide();
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     copyButton = buttons->addButton(tr("&Copy"), QDialogButtonBox::ActionRole);
     copyButton->setEnabled(false);
+    // Enter in the list closes, as the Windows list does, rather than pressing Copy, the
+    // first button, which Qt would make the default.
+    buttons->button(QDialogButtonBox::Close)->setDefault(true);
     connect(copyButton, &QPushButton::clicked, this, &CFailedFilesDlg::copyList);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -59,7 +75,6 @@ CFailedFilesDlg::CFailedFilesDlg(engine &countingEngine, QWidget *parent)
 
     const QFontMetrics metrics = fontMetrics();
     resize(metrics.averageCharWidth() * 80, metrics.height() * 16);
-    list->setColumnWidth(0, metrics.averageCharWidth() * 50);
     placeBeside(parent);
 }
 
@@ -92,12 +107,15 @@ void CFailedFilesDlg::refresh()
         items.reserve(qsizetype(rows.size()));
         for (const failed_row &row : rows) {
             const QString name = QString::fromStdString(row.name);
-            auto *item = new QTreeWidgetItem({ name, reasonText(row.reason) });
-            // The column may cut the path short.
-            item->setToolTip(0, name);
+            const QString reason = reasonText(row.reason);
+            auto *item = new QTreeWidgetItem({ name, reason });
+            const QString whole = rowLine(item);
+            item->setToolTip(0, whole);
+            item->setToolTip(1, whole);
             items.append(item);
         }
         list->addTopLevelItems(items);
+        fitReasons(items);
         copyButton->setEnabled(true);
     }
     const std::uint64_t notKept = countingEngine.failures_not_kept();
@@ -108,19 +126,47 @@ void CFailedFilesDlg::refresh()
 void CFailedFilesDlg::clear()
 {
     list->clear();
+    list->header()->resizeSection(1, list->header()->sectionSizeHint(1));
     listed = 0;
     notKeptLabel->hide();
     copyButton->setEnabled(false);
 }
 
-void CFailedFilesDlg::copyList()
+// Measured as the rows come, each once: the header's own fitting looks at only some rows.
+void CFailedFilesDlg::fitReasons(const QList<QTreeWidgetItem *> &items)
+{
+    int widest = list->header()->sectionSize(1);
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    option.font = list->font();
+    for (const QTreeWidgetItem *item : items)
+        widest = std::max(widest, list->itemDelegate()->sizeHint(option, list->indexFromItem(item, 1)).width());
+    list->header()->resizeSection(1, widest);
+}
+
+QString CFailedFilesDlg::rowLine(const QTreeWidgetItem *item)
+{
+    return QString::fromStdString(row_line(item->text(0).toStdString(), item->text(1).toStdString()));
+}
+
+// Ctrl+C in the list: the rows selected, in the list's order, as Copy writes them.
+void CFailedFilesDlg::copySelectedRows()
 {
     QString text;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = list->topLevelItem(i);
-        text += QString::fromStdString(row_line(item->text(0).toStdString(), item->text(1).toStdString()))
-                + QLatin1Char('\n');
+        if (item->isSelected())
+            text += rowLine(item) + QLatin1Char('\n');
     }
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
+}
+
+void CFailedFilesDlg::copyList()
+{
+    QString text;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        text += rowLine(list->topLevelItem(i)) + QLatin1Char('\n');
     if (notKeptLabel->isVisibleTo(this))
         text += notKeptLabel->text() + QLatin1Char('\n');
     QApplication::clipboard()->setText(text);

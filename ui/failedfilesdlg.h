@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 
 #include <cstddef>
 
@@ -8,6 +9,7 @@ class engine;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // The files that failed, each with its reason, in the order they failed, and how many more
 // the engine counted without keeping them: present/failed_list.h's rows, with names shown
@@ -28,6 +30,10 @@ private:
     void placeBeside(const QWidget *window);
     // The whole list as text, one `PATH: REASON` line a failure, as pomvane-count prints them.
     void copyList();
+    void copySelectedRows();
+    // Widens the reasons' column to the widest of the items' reasons.
+    void fitReasons(const QList<QTreeWidgetItem *> &items);
+    static QString rowLine(const QTreeWidgetItem *item);
 
     engine &countingEngine;
     QTreeWidget *list;

@@ -19,6 +19,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -77,7 +78,11 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
     , icon(applicationIcon())
 {
     const QHash<int, QWidget *> items = buildDialog(this, mainDialogTemplate);
-    fileBar = qobject_cast<QProgressBar *>(items.value(IDC_FILE_PROGRESS));
+    hint = qobject_cast<QLabel *>(items.value(IDC_HINT));
+    hint->setText(QString::fromStdString(translatedWords(hint_words)));
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setWordWrap(true);
+    showHint(false);    fileBar = qobject_cast<QProgressBar *>(items.value(IDC_FILE_PROGRESS));
     linesField = qobject_cast<QLineEdit *>(items.value(IDC_LINES));
     filesField = qobject_cast<QLineEdit *>(items.value(IDC_FILES));
     charactersField = qobject_cast<QLineEdit *>(items.value(IDC_CHARACTERS));
@@ -268,9 +273,26 @@ void CPomvaneDlg::dragEnterEvent(QDragEnterEvent *event)
     if (offersLocalFiles(event)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
+        showHint(true);
     } else {
         event->ignore();
     }
+}
+
+// The band lights up while files that the window takes are over it.
+void CPomvaneDlg::showHint(bool dragging)
+{
+    filesOver = dragging;
+    hint->setVisible(dragging || !shownView || shownView->hint_shown());
+    hint->setAutoFillBackground(dragging);
+    hint->setBackgroundRole(dragging ? QPalette::Highlight : QPalette::Window);
+    hint->setForegroundRole(dragging ? QPalette::HighlightedText : QPalette::PlaceholderText);
+}
+
+void CPomvaneDlg::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    showHint(false);
+    QDialog::dragLeaveEvent(event);
 }
 
 void CPomvaneDlg::dragMoveEvent(QDragMoveEvent *event)
@@ -287,6 +309,7 @@ void CPomvaneDlg::dragMoveEvent(QDragMoveEvent *event)
 
 void CPomvaneDlg::dropEvent(QDropEvent *event)
 {
+    showHint(false);
     if (!(event->possibleActions() & Qt::CopyAction)) {
         event->ignore();
         return;
@@ -321,6 +344,7 @@ void CPomvaneDlg::refresh()
     if (view == shownView)
         return;
     shownView = view;
+    showHint(filesOver);
     filesBar->setVisible(view.counting);
     fileBar->setVisible(view.counting);
     filesBar->setValue(int(view.files_percent));

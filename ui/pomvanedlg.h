@@ -14,6 +14,7 @@
 class CCountedFilesDlg;
 class CFailedFilesDlg;
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
@@ -44,6 +45,7 @@ public:
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -61,7 +63,9 @@ private:
     void resetCounting();
     void openMenuAtFocus();
     void showMenu(QMenu *menu, const QPoint &globalPos);
+    void showHint(bool dragging);
 
+    QLabel *hint;
     QProgressBar *fileBar;
     QLineEdit *linesField;
     QLineEdit *filesField;
@@ -78,6 +82,8 @@ private:
     QIcon icon;
     // What the window shows now: a refresh that finds the engine's view the same draws nothing.
     std::optional<window_view> shownView;
+    // Files the window takes are being dragged over it.
+    bool filesOver = false;
     QBasicTimer refreshTimer;
     // Last, so that it goes first: its worker is stopped and awaited before anything else.
     engine countingEngine;

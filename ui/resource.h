@@ -16,6 +16,7 @@ inline constexpr int IDC_LINES = 1002;
 inline constexpr int IDC_FILES = 1003;
 inline constexpr int IDC_FILES_PROGRESS = 1004;
 inline constexpr int IDC_FILE_PROGRESS = 1005;
+inline constexpr int IDC_HINT = 1006;
 
 // The refresh timer. Qt chooses the ids of the timers it runs, and the main dialog refreshes
 // on every timer event whatever its id, so this only names the timer where an id must be

@@ -97,7 +97,7 @@ void refresh_failed_files(failed_files& list)
     if (!rows.empty()) {
         std::string lines;
         for (const failed_row& row : rows)
-            lines += row_line(row.name, failure_text(row.reason)) + "\r\n";
+            lines += row_line(row.name, failure_text(row.reason, failure_reader::window)) + "\r\n";
         const std::wstring text = lib::to_utf16(lines);
         HWND field = GetDlgItem(list.window, IDC_FAILED_LIST);
         const int end = GetWindowTextLengthW(field);

@@ -78,6 +78,7 @@ void refresh(HWND window, main_dialog& dialog)
     dialog.shown = view;
     refresh_failed_files(dialog.failed);
     refresh_counted_files(dialog.counted);
+    ShowWindow(GetDlgItem(window, IDC_HINT), view.hint_shown() ? SW_SHOW : SW_HIDE);
     show_bar(GetDlgItem(window, IDC_FILES_PROGRESS), view.counting, view.files_percent);
     show_bar(GetDlgItem(window, IDC_FILE_PROGRESS), view.counting, view.file_percent);
     set_field_text(GetDlgItem(window, IDC_LINES), lib::to_utf16(view.lines_text()));
@@ -116,6 +117,7 @@ BOOL initialise(HWND window, main_dialog& dialog)
         edit_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
             GetDlgItem(window, id), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(field_procedure)));
     DragAcceptFiles(window, TRUE);
+    SetDlgItemTextW(window, IDC_HINT, lib::to_utf16(hint_words.text).c_str());
     append_system_menu_entries(window);
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(dialog.icon));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dialog.small_icon));
@@ -239,12 +241,25 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
             return FALSE;
         paint_minimised(window, dialog->icon);
         return TRUE;
+    case WM_CTLCOLORSTATIC:
+        // The hint in grey, on the dialog's own background; other controls as they are.
+        if (reinterpret_cast<HWND>(lparam) != GetDlgItem(window, IDC_HINT))
+            return FALSE;
+        SetTextColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_GRAYTEXT));
+        SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_CONTEXTMENU:
+        // A right-click on the window (the fields have their own menu) opens the system menu,
+        // where the window's entries are, as the hint says.
+        open_system_menu(window, lparam);
+        return TRUE;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(dialog->icon);
     case WM_SYSCOMMAND:
         return run_command(window, *dialog, wparam & 0xFFF0);
     case WM_INITMENUPOPUP:
-        if (HIWORD(lparam))
+        // The system menu, from the title bar or opened by a right-click.
+        if (HIWORD(lparam) || reinterpret_cast<HMENU>(wparam) == GetSystemMenu(window, FALSE))
             update_system_menu(reinterpret_cast<HMENU>(wparam), failed_files_enabled(*dialog),
                                counted_files_enabled(*dialog), dialog->walk_folders, dialog->unicode_characters);
         return FALSE;

@@ -44,3 +44,20 @@ void update_system_menu(HMENU menu, bool any_failed, bool any_counted, bool walk
     CheckMenuItem(menu, UNICODE_CHARACTERS_COMMAND_ID,
                   MF_BYCOMMAND | (unicode_characters ? MF_CHECKED : MF_UNCHECKED));
 }
+
+void open_system_menu(HWND window, LPARAM point)
+{
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (!menu)
+        return;
+    POINT at{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
+    if (point == -1) {
+        RECT place{};
+        GetWindowRect(window, &place);
+        at = {place.left, place.top};
+    }
+    // Returned rather than sent, so that the entry runs as from the title bar's menu.
+    const UINT command = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
+    if (command != 0)
+        PostMessageW(window, WM_SYSCOMMAND, command, 0);
+}

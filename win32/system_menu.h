@@ -12,3 +12,7 @@ void append_system_menu_entries(HWND window);
 // Characters are checked as their settings are, so the check mark says which unit the
 // characters are in. Asked when the menu opens.
 void update_system_menu(HMENU menu, bool any_failed, bool any_counted, bool walk_folders, bool unicode_characters);
+
+// Opens the system menu at the WM_CONTEXTMENU's point (at the window's corner from the
+// keyboard) and carries out the entry chosen.
+void open_system_menu(HWND window, LPARAM point);

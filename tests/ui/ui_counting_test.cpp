@@ -376,10 +376,26 @@ void CountingTest::failedFilesAreListedAndFoldersCountedWhenAsked()
     const QByteArray missing = QFile::encodeName(dir.filePath("gon\u00e9")) + "\xe9";
 
     Window window;
+    // The hint shows until anything is counted, and lights up while files are over the window.
+    auto *hint = qobject_cast<QLabel *>(dialogItem(&window.dlg, IDC_HINT));
+    QCOMPARE(hint->text(), "Drop files here. Right-click for more.");
+    QVERIFY(hint->isVisible());
+    QMimeData offered;
+    offered.setData("text/uri-list", fileUri(missing) + "\r\n");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &offered, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window.dlg, &enter);
+    QCOMPARE(hint->backgroundRole(), QPalette::Highlight);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(&window.dlg, &leave);
+    QCOMPARE(hint->backgroundRole(), QPalette::Window);
+    QVERIFY(hint->isVisible());
+
     QAction *failedFiles = window.action("Fai&led Files...");
     QVERIFY(!failedFiles->isEnabled());
     QVERIFY(window.drop(fileUri(missing) + "\r\n"));
     QTRY_VERIFY_WITH_TIMEOUT(failedFiles->isEnabled(), settleMs);
+    QVERIFY(hint->isHidden());
+    QCOMPARE(hint->backgroundRole(), QPalette::Window);
     QTest::mouseDClick(window.files, Qt::LeftButton);
     auto *failedDlg = window.dlg.findChild<CFailedFilesDlg *>();
     QVERIFY(failedDlg && failedDlg->isVisible());
@@ -394,12 +410,28 @@ void CountingTest::failedFilesAreListedAndFoldersCountedWhenAsked()
         if (button->text() == "&Copy")
             button->click();
     }
+    const QString folderLine = dir.filePath("tree") + ": is a folder; turn on Count Files in Folders";
     QCOMPARE(QApplication::clipboard()->text(),
-             dir.filePath("gon\u00e9") + "\\xE9: No such file or directory\n" + dir.filePath("tree") + ": is a folder\n");
+             dir.filePath("gon\u00e9") + "\\xE9: No such file or directory\n" + folderLine + "\n");
+
+    // With the scroll bar a long list shows, the reasons are whole and in view; a row's
+    // tooltip has all of it, and Ctrl+C copies the rows selected.
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QTest::qWait(0);
+    const QModelIndex folderReason = list->model()->index(1, 1);
+    QVERIFY(list->visualRect(folderReason).width()
+            > list->fontMetrics().horizontalAdvance(folderReason.data().toString()));
+    QVERIFY(list->viewport()->rect().contains(list->visualRect(folderReason)));
+    QCOMPARE(list->model()->index(1, 0).data(Qt::ToolTipRole).toString(), folderLine);
+    list->setFocus();
+    list->setCurrentIndex(folderReason);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), folderLine + "\n");
 
     qobject_cast<QPushButton *>(dialogItem(&window.dlg, IDC_RESET))->click();
     QCOMPARE(list->topLevelItemCount(), 0);
     QTRY_VERIFY_WITH_TIMEOUT(!failedFiles->isEnabled(), settleMs);
+    QVERIFY(hint->isVisible());
 
     // With the setting on, a folder counts its files; the next window remembers the setting.
     window.trigger("Count Files in F&olders");

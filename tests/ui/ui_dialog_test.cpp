@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 namespace {
 
@@ -39,10 +40,11 @@ const QList<ExpectedItem> mainItems = {
     { IDC_CHARACTERS, "QLineEdit", "", { 66, 21, 100, 12 } },
     { IDC_STATIC, "QLabel", "Total lines:", { 7, 34, 50, 12 } },
     { IDC_LINES, "QLineEdit", "", { 66, 34, 100, 12 } },
-    { IDC_FILE_PROGRESS, "QProgressBar", "", { 7, 52, 134, 6 } },
-    { IDC_FILES_PROGRESS, "QProgressBar", "", { 7, 58, 134, 10 } },
+    { IDC_HINT, "QLabel", "Drop files here. Right-click for more.", { 7, 50, 159, 20 } },
+    { IDC_FILE_PROGRESS, "QProgressBar", "", { 7, 52, 159, 6 } },
+    { IDC_FILES_PROGRESS, "QProgressBar", "", { 7, 58, 159, 10 } },
     { IDC_RESET, "QPushButton", "Reset", { 7, 73, 50, 14 } },
-    { IDOK, "QPushButton", "Close", { 91, 73, 50, 14 } },
+    { IDOK, "QPushButton", "Close", { 116, 73, 50, 14 } },
 };
 
 const QList<ExpectedItem> aboutItems = {
@@ -53,7 +55,7 @@ const QList<ExpectedItem> aboutItems = {
 };
 
 // Dialog units as Windows defines them: a quarter of the mean width of the 52 Latin
-// letters, an eighth of the font's height, each product rounded.
+// letters, an eighth of the font's height, each edge rounded.
 QRect toPixels(const QRect &units, const QFont &font)
 {
     const QFontMetrics metrics(font);
@@ -61,8 +63,9 @@ QRect toPixels(const QRect &units, const QFont &font)
                                  QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))
                          / 52.0);
     const int y = metrics.height();
-    return QRect(qRound(units.x() * x / 4.0), qRound(units.y() * y / 8.0),
-                 qRound(units.width() * x / 4.0), qRound(units.height() * y / 8.0));
+    return QRect(QPoint(qRound(units.x() * x / 4.0), qRound(units.y() * y / 8.0)),
+                 QPoint(qRound((units.x() + units.width()) * x / 4.0) - 1,
+                        qRound((units.y() + units.height()) * y / 8.0) - 1));
 }
 
 // The dialog's items in creation order; the menus are windows of their own.
@@ -97,9 +100,13 @@ void compareLayout(QDialog *dialog, const QList<ExpectedItem> &expected, const Q
         QCOMPARE(widget->metaObject()->className(), item.className);
         QCOMPARE(textOf(widget), item.text);
         QCOMPARE(widget->geometry(), toPixels(item.units, dialog->font()));
-        // A text wider than its item would be cut off.
-        QVERIFY2(widget->fontMetrics().horizontalAdvance(item.text) <= widget->contentsRect().width(),
-                 qPrintable(item.text));
+        // A text wider than its item would be cut off; one that wraps must fit its lines.
+        const auto *label = qobject_cast<const QLabel *>(widget);
+        if (label && label->wordWrap())
+            QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(item.text));
+        else
+            QVERIFY2(widget->fontMetrics().horizontalAdvance(item.text) <= widget->contentsRect().width(),
+                     qPrintable(item.text));
         if (item.id != IDC_STATIC)
             QCOMPARE(dialogItem(dialog, item.id), widget);
     }
@@ -120,6 +127,7 @@ private slots:
     void aboutBoxFollowsItsTemplate();
     void windowIsFixedAndOnTop();
     void fieldsShowTheWidestTotalsWhole();
+    void buttonsFitTheirTextsInEveryLanguage();
     void firstRefreshShowsZeros();
     void fieldTextKeepsSelection();
     void escapeAndCloseEndTheDialog();
@@ -159,7 +167,7 @@ void DialogTest::mainDialogFollowsItsTemplate()
             order.append(widget);
         widget = widget->nextInFocusChain();
     } while (widget != dialogItem(&dlg, IDC_FILES));
-    QCOMPARE(order, QList<QWidget *>({ widgets[1], widgets[3], widgets[5], widgets[8], widgets[9] }));
+    QCOMPARE(order, QList<QWidget *>({ widgets[1], widgets[3], widgets[5], widgets[9], widgets[10] }));
 }
 
 void DialogTest::mainDialogGrowsWithItsFont()
@@ -223,6 +231,41 @@ void DialogTest::fieldsShowTheWidestTotalsWhole()
         QVERIFY2(needed <= room, qPrintable(QStringLiteral("%1: %2 pixels wide, room for %3 at scale %4")
                                                     .arg(text).arg(needed).arg(room)
                                                     .arg(dlg.devicePixelRatioF())));
+    }
+}
+
+// In English, German and French each button leaves the style's margins around its text, and
+// the main window's right edges line up.
+void DialogTest::buttonsFitTheirTextsInEveryLanguage()
+{
+    for (const QString language : { "en", "de", "fr" }) {
+        QTranslator translator;
+        if (language != "en") {
+            QVERIFY(translator.load("pomvane_" + language, POMVANE_TRANSLATIONS_BUILD_DIR));
+            QVERIFY(QApplication::installTranslator(&translator));
+        }
+        CPomvaneDlg dlg;
+        CAboutDlg about;
+        QApplication::removeTranslator(&translator);
+        for (const QDialog *dialog : std::initializer_list<const QDialog *>{ &dlg, &about }) {
+            for (const QPushButton *button : dialog->findChildren<QPushButton *>()) {
+                const QStyle *style = button->style();
+                const int margin = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button)
+                        + style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+                const int text = button->fontMetrics().size(Qt::TextShowMnemonic, button->text()).width();
+                QVERIFY2(text + 2 * margin <= button->width(),
+                         qPrintable(QStringLiteral("%1: %2 pixels wide, %3 of text at scale %4")
+                                            .arg(button->text()).arg(button->width()).arg(text)
+                                            .arg(dlg.devicePixelRatioF())));
+                QVERIFY(dialog->rect().contains(button->geometry()));
+            }
+        }
+        const QRect reset = dialogItem(&dlg, IDC_RESET)->geometry();
+        const QRect close = dialogItem(&dlg, IDOK)->geometry();
+        QVERIFY(reset.right() < close.left());
+        for (const int id : { IDC_FILES, IDC_FILE_PROGRESS, IDC_FILES_PROGRESS, IDC_HINT })
+            QCOMPARE(dialogItem(&dlg, id)->geometry().right(), close.right());
+        QCOMPARE(dialogItem(&dlg, IDC_FILE_PROGRESS)->geometry().left(), reset.left());
     }
 }
 

@@ -166,10 +166,6 @@
         <translation>Datei oder Verzeichnis nicht gefunden</translation>
     </message>
     <message>
-        <source>is a folder</source>
-        <translation>ist ein Ordner</translation>
-    </message>
-    <message>
         <source>not a regular file</source>
         <translation>keine reguläre Datei</translation>
     </message>
@@ -197,6 +193,10 @@
         <source>a folder in it moved during the walk</source>
         <translation>ein Ordner darin wurde während des Durchlaufs verschoben</translation>
     </message>
+    <message>
+        <source>is a folder; turn on Count Files in Folders</source>
+        <translation>ist ein Ordner; „Dateien in Ordnern zählen“ einschalten</translation>
+    </message>
 </context>
 <context>
     <name>totals_text</name>
@@ -207,6 +207,13 @@
             <numerusform>%1 (%2 nicht lesbar)</numerusform>
             <numerusform>%1 (%2 nicht lesbar)</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>window_view</name>
+    <message>
+        <source>Drop files here. Right-click for more.</source>
+        <translation>Dateien hier ablegen. Rechtsklick für mehr.</translation>
     </message>
 </context>
 </TS>

@@ -166,10 +166,6 @@
         <translation>Aucun fichier ou dossier de ce type</translation>
     </message>
     <message>
-        <source>is a folder</source>
-        <translation>est un dossier</translation>
-    </message>
-    <message>
         <source>not a regular file</source>
         <translation>n’est pas un fichier ordinaire</translation>
     </message>
@@ -197,6 +193,10 @@
         <source>a folder in it moved during the walk</source>
         <translation>un dossier qu’il contient a été déplacé pendant le parcours</translation>
     </message>
+    <message>
+        <source>is a folder; turn on Count Files in Folders</source>
+        <translation>est un dossier&#xa0;; activez «&#xa0;Compter les fichiers des dossiers&#xa0;»</translation>
+    </message>
 </context>
 <context>
     <name>totals_text</name>
@@ -207,6 +207,13 @@
             <numerusform>%1 (%2 illisible)</numerusform>
             <numerusform>%1 (%2 illisibles)</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>window_view</name>
+    <message>
+        <source>Drop files here. Right-click for more.</source>
+        <translation>Déposez des fichiers ici. Clic droit pour plus.</translation>
     </message>
 </context>
 </TS>
