@@ -18,9 +18,9 @@ options usage_error(std::string error)
 
 std::string_view usage_text()
 {
-    return "usage: pomvane-count [-r] [--] PATH...\n"
-           "       pomvane-count [-r] -\n"
-           "       pomvane-count [-r] --files0-from=LIST\n";
+    return "usage: pomvane-count [-r [--no-ignore]] [--] PATH...\n"
+           "       pomvane-count [-r [--no-ignore]] -\n"
+           "       pomvane-count [-r [--no-ignore]] --files0-from=LIST\n";
 }
 
 std::string help_text()
@@ -45,6 +45,11 @@ std::string help_text()
            "  -r, --recursive      Count a folder by the regular files in it and in its\n"
            "                       subfolders, in the order of their names' bytes; links,\n"
            "                       FIFOs, sockets, devices and other file systems are passed by.\n"
+           "                       What Git would ignore there is passed by too: the rules of\n"
+           "                       .gitignore files, .git/info/exclude and the global excludes\n"
+           "                       file, those of .ignore files, and every .git. Files Git\n"
+           "                       tracks are judged by the same rules: the index is not read.\n"
+           "  --no-ignore          With -r, count every regular file, .git included.\n"
            "  -h, --help           Show this help and exit.\n"
            "  -v, --version        Show the version and exit.\n"
            "  --                   End of options: later arguments are paths, even those\n"
@@ -68,6 +73,8 @@ options parse_options(const std::vector<std::string>& args)
             from_stdin = true;
         } else if (*arg == "-r" || *arg == "--recursive") {
             parsed.walk_folders = true;
+        } else if (*arg == "--no-ignore") {
+            parsed.skip_ignored = false;
         } else if (*arg == "-h" || *arg == "--help") {
             parsed.what = options::action::help;
         } else if (*arg == "-v" || *arg == "--version") {

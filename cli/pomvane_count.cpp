@@ -61,7 +61,7 @@ constexpr std::size_t low_water = 2 * chunk_paths;
 // set). Stops early when no worker could be started. The engine pushes nothing to its
 // owner, so the pending count is polled, as the window polls its totals; a millisecond is
 // far shorter than the two chunks left take to count.
-bool add_from_list(engine& counter, path_list& list, bool walk_folders, std::uint64_t& given)
+bool add_from_list(engine& counter, path_list& list, bool walk_folders, bool skip_ignored, std::uint64_t& given)
 {
     std::vector<std::string> chunk;
     for (;;) {
@@ -72,7 +72,7 @@ bool add_from_list(engine& counter, path_list& list, bool walk_folders, std::uin
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (!counter.is_running() && counter.pending() != 0)
             return true; // no worker could be started: the caller reports what is left
-        counter.add_files(chunk, walk_folders);
+        counter.add_files(chunk, walk_folders, skip_ignored);
         given += chunk.size();
         chunk.clear();
     }
@@ -108,12 +108,12 @@ int main(int argc, char** argv)
         if (!from_stdin && !opened)
             return failed("cannot open ", errno, &*parsed.list);
         path_list list(from_stdin ? stdin : opened.get());
-        if (!add_from_list(counter, list, parsed.walk_folders, given))
+        if (!add_from_list(counter, list, parsed.walk_folders, parsed.skip_ignored, given))
             return from_stdin ? failed("cannot read standard input", errno)
                               : failed("cannot read ", errno, &*parsed.list);
     } else {
         const std::vector<std::string> paths = expand_wildcards(parsed.paths);
-        counter.add_files(paths, parsed.walk_folders);
+        counter.add_files(paths, parsed.walk_folders, parsed.skip_ignored);
         given = paths.size();
     }
     counter.wait();
