@@ -33,6 +33,7 @@ namespace {
 
 // Kept in the same settings file as the window's other settings.
 const QString walkFoldersKey = QStringLiteral("countFilesInFolders");
+const QString skipIgnoredKey = QStringLiteral("skipIgnoredFiles");
 
 // Accepting the source's proposed action could be a move, after which the file manager
 // deletes the files it dropped; the files are only read, so a drop is always a copy.
@@ -70,6 +71,7 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
     , pasteAction(nullptr)
     , failedFilesAction(nullptr)
     , walkFoldersAction(nullptr)
+    , skipIgnoredAction(nullptr)
     , icon(applicationIcon())
 {
     const QHash<int, QWidget *> items = buildDialog(this, mainDialogTemplate);
@@ -120,6 +122,11 @@ void CPomvaneDlg::createMenu()
     walkFoldersAction->setChecked(QSettings().value(walkFoldersKey, false).toBool());
     connect(walkFoldersAction, &QAction::toggled, this,
             [](bool checked) { QSettings().setValue(walkFoldersKey, checked); });
+    skipIgnoredAction = systemMenu->addAction(tr("Skip &Ignored Files"));
+    skipIgnoredAction->setCheckable(true);
+    skipIgnoredAction->setChecked(QSettings().value(skipIgnoredKey, true).toBool());
+    connect(skipIgnoredAction, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(skipIgnoredKey, checked); });
     addActions(systemMenu->actions());
     // Whether the clipboard holds files is asked when a menu opens: asking on every change
     // would make the window talk to each program that copies anything.
@@ -165,7 +172,8 @@ void CPomvaneDlg::openMenuAtFocus()
 void CPomvaneDlg::addFiles(std::span<const std::string> paths, bool walkFolders)
 {
     if (!paths.empty())
-        countingEngine.add_files(paths, walkFolders || walkFoldersAction->isChecked());
+        countingEngine.add_files(paths, walkFolders || walkFoldersAction->isChecked(),
+                                 skipIgnoredAction->isChecked());
 }
 
 void CPomvaneDlg::resetCounting()

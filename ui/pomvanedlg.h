@@ -33,7 +33,9 @@ public:
 
     // Queues the files for counting, in order, as one batch: every way in (drop, command
     // line, a later start, paste, Add Files) ends here. Folders are counted by their files
-    // when walkFolders is set or the "Count Files in Folders" setting is on.
+    // when walkFolders is set or the "Count Files in Folders" setting is on, leaving out
+    // what Git ignores while "Skip Ignored Files" is on (files handed over by a later start
+    // included: the setting is this window's).
     void addFiles(std::span<const std::string> paths, bool walkFolders = false);
 
     // The files field's text: "12", or "12 (3 failed to open)" in the person's language.
@@ -68,6 +70,7 @@ private:
     QAction *pasteAction;
     QAction *failedFilesAction;
     QAction *walkFoldersAction;
+    QAction *skipIgnoredAction;
     CFailedFilesDlg *failedFilesDlg = nullptr;
     QIcon icon;
     // What the window shows now: a refresh that finds the engine's view the same draws nothing.

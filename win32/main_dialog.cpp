@@ -33,6 +33,7 @@ struct main_dialog {
     engine counter;
     // Count Files in Folders, as remembered.
     bool walk_folders = walk_folders_setting();
+    bool skip_ignored = skip_ignored_setting(); // for files handed over too: this window's
     failed_files failed{nullptr, &counter};
     // A window of its own (--new-window), put beside the one already open.
     bool beside_others = false;
@@ -51,7 +52,7 @@ bool failed_files_enabled(const main_dialog& dialog)
 // Every way in queues its files here, as one batch; walk_given is the command line's -r.
 void add(main_dialog& dialog, const std::vector<std::string>& paths, bool walk_given = false)
 {
-    dialog.counter.add_files(paths, walk_given || dialog.walk_folders);
+    dialog.counter.add_files(paths, walk_given || dialog.walk_folders, dialog.skip_ignored);
 }
 
 void show_bar(HWND bar, bool shown, std::uint32_t percent)
@@ -165,6 +166,10 @@ bool run_command(HWND window, main_dialog& dialog, WPARAM command)
         dialog.walk_folders = !dialog.walk_folders;
         remember_walk_folders(dialog.walk_folders);
         return true;
+    case SKIP_IGNORED_COMMAND_ID:
+        dialog.skip_ignored = !dialog.skip_ignored;
+        remember_skip_ignored(dialog.skip_ignored);
+        return true;
     case ABOUT_COMMAND_ID:
         show_about_box(window);
         return true;
@@ -223,7 +228,8 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         return run_command(window, *dialog, wparam & 0xFFF0);
     case WM_INITMENUPOPUP:
         if (HIWORD(lparam))
-            update_system_menu(reinterpret_cast<HMENU>(wparam), failed_files_enabled(*dialog), dialog->walk_folders);
+            update_system_menu(reinterpret_cast<HMENU>(wparam), failed_files_enabled(*dialog), dialog->walk_folders,
+                               dialog->skip_ignored);
         return FALSE;
     case WM_COPYDATA:
         // The answer goes back through DWLP_MSGRESULT.

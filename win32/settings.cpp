@@ -6,23 +6,44 @@ namespace {
 
 const wchar_t key[] = L"Software\\Pomvane";
 const wchar_t walk_folders_value[] = L"CountFilesInFolders";
+const wchar_t skip_ignored_value[] = L"SkipIgnoredFiles";
 const wchar_t placement_key[] = L"Software\\Pomvane\\Placement";
+
+bool flag_setting(const wchar_t* name, bool unset)
+{
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+        return unset;
+    return value != 0;
+}
+
+void remember_flag(const wchar_t* name, bool set)
+{
+    const DWORD value = set ? 1 : 0;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, sizeof value);
+}
 
 } // namespace
 
 bool walk_folders_setting()
 {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    return RegGetValueW(HKEY_CURRENT_USER, key, walk_folders_value, RRF_RT_REG_DWORD, nullptr, &value, &size)
-               == ERROR_SUCCESS
-           && value != 0;
+    return flag_setting(walk_folders_value, false);
 }
 
 void remember_walk_folders(bool walk)
 {
-    const DWORD value = walk ? 1 : 0;
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, walk_folders_value, REG_DWORD, &value, sizeof value);
+    remember_flag(walk_folders_value, walk);
+}
+
+bool skip_ignored_setting()
+{
+    return flag_setting(skip_ignored_value, true);
+}
+
+void remember_skip_ignored(bool skip)
+{
+    remember_flag(skip_ignored_value, skip);
 }
 
 std::optional<POINT> window_place_setting(const std::wstring& name)

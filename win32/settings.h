@@ -13,6 +13,11 @@
 bool walk_folders_setting();
 void remember_walk_folders(bool walk);
 
+// Whether a walk leaves out what Git ignores (SkipIgnoredFiles, a DWORD, 0 or 1). On when it
+// was never set or cannot be read.
+bool skip_ignored_setting();
+void remember_skip_ignored(bool skip);
+
 // Where the main window's top left corner was, under Placement, one value for each
 // arrangement of monitors (named by placement.cpp) and one for the last place at all, each a
 // string "X,Y" in screen pixels. None when it was never set or cannot be read.

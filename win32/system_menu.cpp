@@ -29,13 +29,15 @@ void append_system_menu_entries(HWND window)
     append_entry(window, menu, FAILED_FILES_COMMAND_ID, IDS_FAILED_FILES);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     append_entry(window, menu, WALK_FOLDERS_COMMAND_ID, IDS_WALK_FOLDERS);
+    append_entry(window, menu, SKIP_IGNORED_COMMAND_ID, IDS_SKIP_IGNORED);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     append_entry(window, menu, ABOUT_COMMAND_ID, IDS_ABOUTBOX);
 }
 
-void update_system_menu(HMENU menu, bool any_failed, bool walk_folders)
+void update_system_menu(HMENU menu, bool any_failed, bool walk_folders, bool skip_ignored)
 {
     EnableMenuItem(menu, PASTE_FILES_COMMAND_ID, MF_BYCOMMAND | (clipboard_offers_files() ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, FAILED_FILES_COMMAND_ID, MF_BYCOMMAND | (any_failed ? MF_ENABLED : MF_GRAYED));
     CheckMenuItem(menu, WALK_FOLDERS_COMMAND_ID, MF_BYCOMMAND | (walk_folders ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, SKIP_IGNORED_COMMAND_ID, MF_BYCOMMAND | (skip_ignored ? MF_CHECKED : MF_UNCHECKED));
 }

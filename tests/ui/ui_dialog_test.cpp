@@ -29,7 +29,7 @@ struct ExpectedItem
 
 // The window's menu, in order; a field's menu ends with it.
 const QStringList windowMenu = { "Add &Files...", "&Paste Files", "Copy &Totals", "Fai&led Files...", "-",
-                                 "Count Files in F&olders", "-", "&About Pomvane..." };
+                                 "Count Files in F&olders", "Skip &Ignored Files", "-", "&About Pomvane..." };
 
 // The templates' items, in order, as their dialogs must show them.
 const QList<ExpectedItem> mainItems = {

@@ -97,6 +97,10 @@
         <source>Count Files in F&amp;olders</source>
         <translation>Dateien in &amp;Ordnern zählen</translation>
     </message>
+    <message>
+        <source>Skip &amp;Ignored Files</source>
+        <translation>&amp;Ignorierte Dateien überspringen</translation>
+    </message>
 </context>
 <context>
     <name>failed_list</name>
@@ -142,6 +146,10 @@
     <message>
         <source>a folder in it moved during the walk</source>
         <translation>ein Ordner darin wurde während des Durchlaufs verschoben</translation>
+    </message>
+    <message>
+        <source>its ignore rules could not be read</source>
+        <translation>seine Ignorier-Regeln konnten nicht gelesen werden</translation>
     </message>
 </context>
 <context>

@@ -97,6 +97,10 @@
         <source>Count Files in F&amp;olders</source>
         <translation>Compter les fichiers des d&amp;ossiers</translation>
     </message>
+    <message>
+        <source>Skip &amp;Ignored Files</source>
+        <translation>&amp;Sauter les fichiers ignorés</translation>
+    </message>
 </context>
 <context>
     <name>failed_list</name>
@@ -142,6 +146,10 @@
     <message>
         <source>a folder in it moved during the walk</source>
         <translation>un dossier qu’il contient a été déplacé pendant le parcours</translation>
+    </message>
+    <message>
+        <source>its ignore rules could not be read</source>
+        <translation>ses règles d’exclusion n’ont pas pu être lues</translation>
     </message>
 </context>
 <context>
