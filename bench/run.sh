@@ -503,6 +503,26 @@ chars_row() {
 echo "== characters (-m), cached"
 chars_row
 
+# Ignore rules: a work tree (a .git folder suffices) with a .gitignore in every folder, walked
+# with the rules and without (--no-ignore); the rules match little, so both read alike.
+ignored=$corpus/ignored
+echo "== -r with ignore rules against --no-ignore: /usr/share/doc copied, a .gitignore per folder; median of $runs runs"
+cp -r /usr/share/doc "$ignored" 2>/dev/null || true
+mkdir -p "$ignored/.git"
+find "$ignored" -type d ! -path "$ignored/.git" -exec sh -c \
+    'for d; do printf "*.tmp\n/build/\n!keep.tmp\n**/cache/*.o\n*~\n" >"$d/.gitignore"; done' sh {} +
+echo "$(find "$ignored" -type f | wc -l) files in $(find "$ignored" -type d | wc -l) folders"
+count_quietly -r "$ignored" >/dev/null # into the cache
+rules_on=() rules_off=()
+for ((run = 0; run < runs; ++run)); do
+    time_us count_quietly -r "$ignored"
+    rules_on+=("$elapsed")
+    time_us count_quietly -r --no-ignore "$ignored"
+    rules_off+=("$elapsed")
+done
+keep_median rules_on "pomvane-count -r (rules)" "${rules_on[@]}"
+keep_median rules_off "pomvane-count -r --no-ignore" "${rules_off[@]}"
+
 echo "== reset latency: reset() while the 1 GiB file is counted; cached 100 tries, cold 20"
 cat "$big" >/dev/null
 latency=$("$reset_latency" "$big" 100) || fail "reset_latency"
@@ -561,6 +581,9 @@ r_chars=$(ratio "$t_chars_wc" "$t_chars_m")
 goal "1 GiB cached mixed scripts, -m" "LC_ALL=C.UTF-8 wc -m" ">= 20x" "$r_chars ($(ms "$t_chars_wc") / $(ms "$t_chars_m") ms)" \
     "$(met at_least "$r_chars" 20)"
 share_goal "  the same" "pomvane-count without -m" 0.8 "$t_chars_bytes" "$t_chars_m"
+r_rules=$(ratio "$t_rules_on" "$t_rules_off")
+goal "-r with a .gitignore per folder" "-r --no-ignore" "<= 1.10" "$r_rules ($(ms "$t_rules_on") / $(ms "$t_rules_off") ms)" \
+    "$(met at_most "$r_rules" 1.10)"
 share_goal "1,000,000 cached paths" "floor, $cached_threads threads" 0.87 "$t_million_floor" "$t_million_count"
 goal "  peak memory of pomvane-count" "" "<= 32 MiB" "$(mib "$m_million") MiB" "$(met at_most "$m_million" 32768)"
 goal "  the same, --format=ndjson" "" "<= 32 MiB" "$(mib "$m_million_by_file") MiB" "$(met at_most "$m_million_by_file" 32768)"

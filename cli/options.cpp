@@ -20,9 +20,9 @@ options usage_error(std::string error)
 
 std::string_view usage_text()
 {
-    return "usage: pomvane-count [-mr] [OUTPUT] [--] PATH...\n"
-           "       pomvane-count [-mr] [OUTPUT] -\n"
-           "       pomvane-count [-mr] [OUTPUT] --files0-from=LIST\n"
+    return "usage: pomvane-count [-mr] [--no-ignore] [OUTPUT] [--] PATH...\n"
+           "       pomvane-count [-mr] [--no-ignore] [OUTPUT] -\n"
+           "       pomvane-count [-mr] [--no-ignore] [OUTPUT] --files0-from=LIST\n"
            "OUTPUT: --by-file, --format=csv|json|ndjson, --total=auto|always|only|never\n";
 }
 
@@ -53,6 +53,11 @@ std::string help_text()
            "  -r, --recursive      Count a folder by the regular files in it and in its\n"
            "                       subfolders, in the order of their names' bytes; links,\n"
            "                       FIFOs, sockets, devices and other file systems are passed by.\n"
+           "                       What Git would ignore there is passed by too: the rules of\n"
+           "                       .gitignore files, .git/info/exclude and the global excludes\n"
+           "                       file, those of .ignore files, and every .git. Files Git\n"
+           "                       tracks are judged by the same rules: the index is not read.\n"
+           "  --no-ignore          With -r, count every regular file, .git included.\n"
            "  --by-file            Also print a line for each file as it is counted:\n"
            "                       CHARACTERS LINES PATH, then the totals line as --total says.\n"
            "  --format=FORMAT      Print each file as it is counted, counted or failed, as\n"
@@ -88,6 +93,8 @@ options parse_options(const std::vector<std::string>& args)
             from_stdin = true;
         } else if (*arg == "-r" || *arg == "--recursive") {
             parsed.walk_folders = true;
+        } else if (*arg == "--no-ignore") {
+            parsed.skip_ignored = false;
         } else if (*arg == "-m" || *arg == "--chars") {
             parsed.utf8_characters = true;
         } else if (*arg == "--by-file") {

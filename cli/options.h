@@ -16,6 +16,8 @@ struct options {
     std::optional<std::string> list;
     // Folders named (on the command line or in the list) are counted by the files below them.
     bool walk_folders = false;
+    // ... but for what the person's Git ignores, and what .ignore files name (--no-ignore: all).
+    bool skip_ignored = true;
     // A line (or record) for each file as it is counted: `by_file` text lines, or a format.
     enum class format { totals, lines, csv, json, ndjson };
     format output = format::totals;

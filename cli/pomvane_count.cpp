@@ -76,7 +76,7 @@ bool write_results(engine& counter, result_writer* writer)
 // owner, so the pending count is polled, as the window polls its totals; a millisecond is
 // far shorter than the two chunks left take to count. Results streamed meanwhile are written
 // while waiting, or the worker would wait for them to be taken.
-bool add_from_list(engine& counter, path_list& list, bool walk_folders, bool utf8_characters, std::uint64_t& given,
+bool add_from_list(engine& counter, path_list& list, const options& parsed, std::uint64_t& given,
                    result_writer* writer)
 {
     std::vector<std::string> chunk;
@@ -89,7 +89,7 @@ bool add_from_list(engine& counter, path_list& list, bool walk_folders, bool utf
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (!counter.is_running() && counter.pending() != 0)
             return true; // no worker could be started: the caller reports what is left
-        counter.add_files(chunk, walk_folders, utf8_characters);
+        counter.add_files(chunk, parsed.walk_folders, parsed.skip_ignored, parsed.utf8_characters);
         given += chunk.size();
         chunk.clear();
     }
@@ -133,13 +133,12 @@ int main(int argc, char** argv)
         if (!from_stdin && !opened)
             return failed("cannot open ", errno, &*parsed.list);
         path_list list(from_stdin ? stdin : opened.get());
-        if (!add_from_list(counter, list, parsed.walk_folders, parsed.utf8_characters, given,
-                           writer ? &*writer : nullptr))
+        if (!add_from_list(counter, list, parsed, given, writer ? &*writer : nullptr))
             return from_stdin ? failed("cannot read standard input", errno)
                               : failed("cannot read ", errno, &*parsed.list);
     } else {
         const std::vector<std::string> paths = expand_wildcards(parsed.paths);
-        counter.add_files(paths, parsed.walk_folders, parsed.utf8_characters);
+        counter.add_files(paths, parsed.walk_folders, parsed.skip_ignored, parsed.utf8_characters);
         given = paths.size();
     }
     if (writer) {

@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "count_file.h"
+#include "ignore_files.h"
 
 #include <algorithm>
 #include <climits>
@@ -9,12 +10,46 @@
 #include <thread>
 #include <vector>
 
+// The rules in force in the folder a walk entered last, beside the walk: enter_folder()
+// keeps them level for level with it.
+struct engine::ignoring {
+    bool on = false; // for the walk under way
+    ignore_rules rules;
+    std::size_t base = 0; // rules.depth() in the folder given, the walk's first level
+    ignore_disk_reader reader; // for what lies above the folder given, read by path
+};
+
+namespace {
+
+// The whole of the file `name` of the open folder, listed as a regular file, never through
+// a link; false when it could not be read. One swapped for anything but a regular file
+// since it was listed (or gone) reads as empty, as Git takes a link there.
+bool read_rules_at(const open_folder& folder, const std::string& name, std::string& text)
+{
+    text.clear();
+    input_file file;
+    if (!file.open_at(folder.native_handle(), name))
+        return file.error().what == failure_reason::not_a_regular_file || file.error().what == failure_reason::missing;
+    char block[16 * 1024];
+    for (std::int64_t got; (got = file.read(block, sizeof block)) != 0;) {
+        if (got < 0) {
+            text.clear();
+            return false;
+        }
+        text.append(block, static_cast<std::size_t>(got));
+    }
+    return true;
+}
+
+} // namespace
+
 engine::~engine()
 {
     stop_within(grace);
 }
 
-void engine::add_files(std::span<const std::string> paths, bool walk_folders, bool utf8_characters)
+void engine::add_files(std::span<const std::string> paths, bool walk_folders, bool skip_ignored,
+                       bool utf8_characters)
 {
     if (paths.empty())
         return;
@@ -25,7 +60,7 @@ void engine::add_files(std::span<const std::string> paths, bool walk_folders, bo
     // end (it blocks on nothing any more), then start a new one.
     const bool worker_leaving = state == running && known == 0;
     for (const std::string& path : paths)
-        queue.push(path, walk_folders, utf8_characters);
+        queue.push(path, walk_folders, skip_ignored, utf8_characters);
     known += paths.size();
     if (worker_leaving) {
         guard.unlock();
@@ -44,6 +79,7 @@ void engine::run()
     open_ahead ahead(prefetch_from_the_start);
     folder_walk walk;
     bool walk_utf8_characters = false; // how the files of the folder walked are counted
+    ignoring rules;
     std::deque<path_queue::entry> upcoming;
 
     for (;;) {
@@ -57,7 +93,7 @@ void engine::run()
             });
             return;
         }
-        if (next.walk_folders && enter_folder(walk, next, true)) {
+        if (next.walk_folders && enter_folder(walk, rules, next, true)) {
             walk_utf8_characters = next.utf8_characters;
             continue;
         }
@@ -65,7 +101,7 @@ void engine::run()
         if (walked)
             next.utf8_characters = walk_utf8_characters;
         if (next.type == folder_listing::folder) {
-            enter_folder(walk, next, false);
+            enter_folder(walk, rules, next, false);
             continue;
         }
         if (next.type != folder_listing::regular_file) {
@@ -136,11 +172,12 @@ bool engine::take_next(folder_walk& walk, std::deque<path_queue::entry>& upcomin
     next.path = std::move(upcoming.front().path);
     next.walk_folders = upcoming.front().walk_folders;
     next.utf8_characters = upcoming.front().utf8_characters;
+    next.skip_ignored = upcoming.front().skip_ignored;
     upcoming.pop_front();
     return true;
 }
 
-bool engine::enter_folder(folder_walk& walk, const item& folder, bool root)
+bool engine::enter_folder(folder_walk& walk, ignoring& ignored, const item& folder, bool root)
 {
     folder_listing listing;
     failure_reason reason;
@@ -150,6 +187,9 @@ bool engine::enter_folder(folder_walk& walk, const item& folder, bool root)
     });
     if (outcome == folder_listing::not_a_folder && root)
         return false;
+    if (root)
+        ignored.on = false; // until the folder's rules are in
+    std::vector<ignore_file_failure> ignore_failures;
     bool failed = outcome == folder_listing::failed;
     bool entered = false;
     folder_walk::level read(folder.path, listing.device(), listing.inode());
@@ -170,6 +210,8 @@ bool engine::enter_folder(folder_walk& walk, const item& folder, bool root)
                && (got = unattended([&]() noexcept { return listing.next(entry, type, reason); })) == 1)
             read.add(entry, type);
         failed = got < 0;
+        if (got == 0 && (root ? folder.skip_ignored : ignored.on))
+            judge(ignored, walk, read, *listing.folder_handle(), folder.path, name, root, ignore_failures);
         entered = got == 0 && read.sort([this] { return state == running; });
         if (entered)
             read.opened = listing.folder_handle();
@@ -177,6 +219,8 @@ bool engine::enter_folder(folder_walk& walk, const item& folder, bool root)
     unattended([&]() noexcept { listing.close(); }); // closing may block like reading
     {
         const std::lock_guard<lib::lockable> guard(*this);
+        for (const ignore_file_failure& file : ignore_failures)
+            add_failure(file.path, {failure_reason::ignore_rules_unread});
         if (failed) {
             add_step(0, &folder.path, reason);
             return true;
@@ -186,6 +230,43 @@ bool engine::enter_folder(folder_walk& walk, const item& folder, bool root)
     if (entered) // may close the folder of a level far above
         unattended([&]() noexcept { walk.enter(std::move(read)); });
     return true;
+}
+
+void engine::judge(ignoring& ignored, const folder_walk& walk, folder_walk::level& read, const open_folder& opened,
+                   const std::string& path, const std::string& name, bool root,
+                   std::vector<ignore_file_failure>& failures)
+{
+    if (root) {
+        // The folders above are read by path: only the walk below is opened relative.
+        ignore_start start = unattended([&]() noexcept {
+            return load_ignore_rules(path, ignored.reader, git_user_files::from_environment());
+        });
+        ignored.rules = std::move(start.rules);
+        ignored.base = ignored.rules.depth();
+        ignored.on = true;
+        failures = std::move(start.failures);
+    } else {
+        // The walk lets its finished levels go lazily: the rules of folders left go now.
+        while (ignored.rules.depth() + 1 > ignored.base + walk.depth())
+            ignored.rules.leave();
+        std::string texts[2];
+        const char* const names[2] = {".gitignore", ".ignore"};
+        for (int i = 0; i < 2; ++i) {
+            if (read.type_of(names[i]) != folder_listing::regular_file)
+                continue;
+            if (!unattended([&]() noexcept { return read_rules_at(opened, names[i], texts[i]); }))
+                failures.push_back({folder_listing::join(path, names[i]), {}});
+        }
+        if (read.type_of(".git"))
+            ignored.rules.enter_work_tree(name, texts[0], texts[1], unattended([&]() noexcept {
+                                              return read_info_exclude(path, ignored.reader, failures);
+                                          }));
+        else
+            ignored.rules.enter(name, texts[0], texts[1]);
+    }
+    read.keep_only([&](std::string_view name, folder_listing::type type) {
+        return !ignored.rules.ignored(name, type == folder_listing::folder);
+    });
 }
 
 std::vector<open_ahead::target> engine::files_ahead(const open_ahead& ahead, const folder_walk& walk,

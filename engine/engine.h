@@ -5,6 +5,7 @@
 #include "engine/file_counts.h"
 #include "engine/folder_listing.h"
 #include "engine/folder_walk.h"
+#include "engine/ignore_files.h"
 #include "engine/input_file.h"
 #include "engine/open_ahead.h"
 #include "engine/path_queue.h"
@@ -53,12 +54,16 @@ public:
     // Queues the paths in order (raw bytes, used whole) under one hold of the lock, so that
     // a drop stays one batch, and starts a worker when none is running. With walk_folders, an
     // entry that names a folder is counted by the regular files below it, walked lazily on the
-    // worker; without it a folder fails ("is a folder"). With utf8_characters, the characters
-    // of these files (and of those found below them) are UTF-8 characters, not bytes.
-    void add_files(std::span<const std::string> paths, bool walk_folders = false, bool utf8_characters = false);
-    void add_file(const std::string& path, bool walk_folders = false, bool utf8_characters = false)
+    // worker; without it a folder fails ("is a folder"). With skip_ignored, a walk leaves out
+    // what the person's Git would (engine/ignore_files.h), and what .ignore files name. With
+    // utf8_characters, the characters of these files (and of those found below them) are
+    // UTF-8 characters, not bytes.
+    void add_files(std::span<const std::string> paths, bool walk_folders = false, bool skip_ignored = false,
+                   bool utf8_characters = false);
+    void add_file(const std::string& path, bool walk_folders = false, bool skip_ignored = false,
+                  bool utf8_characters = false)
     {
-        add_files({&path, 1}, walk_folders, utf8_characters);
+        add_files({&path, 1}, walk_folders, skip_ignored, utf8_characters);
     }
     bool is_running();
     snapshot totals();
@@ -122,8 +127,11 @@ private:
     // its open folder).
     struct item : folder_walk::entry {
         bool walk_folders = false; // queued, to be walked if it is a folder
+        bool skip_ignored = false; // queued, its walk to leave out what ignore rules name
         bool utf8_characters = false; // as queued, or as the folder walked was
     };
+    // The ignore rules of the folder being walked, the worker's own (engine.cpp).
+    struct ignoring;
     // The next item, from the folder being walked, else from the entries taken from the
     // queue ahead of their turn (`upcoming`, topped up to `wanted`), else from the queue.
     // False when the worker is to end: stopped, or the batch drained and forgotten. Under the
@@ -132,7 +140,14 @@ private:
     // On the worker: reads the folder whole and makes it the walk's deepest level while the
     // state stays running; a folder it cannot open or read fails with the reason. With root
     // (the folder queued), false when the path is no folder, to be counted as a file.
-    bool enter_folder(folder_walk& walk, const item& folder, bool root);
+    // With ignoring on, the entries its rules name are left out as if never listed.
+    bool enter_folder(folder_walk& walk, ignoring& rules, const item& folder, bool root);
+    // Brings the rules to the folder read (at `path`, named `name` in the one above; with
+    // root, the folder given, whose rules are loaded from the work tree's root down) and
+    // drops the entries they name, adding the rules files that could not be read to failures.
+    static void judge(ignoring& ignored, const folder_walk& walk, folder_walk::level& read, const open_folder& opened,
+                      const std::string& path, const std::string& name, bool root,
+                      std::vector<ignore_file_failure>& failures);
     // The files to open ahead now, after those held.
     static std::vector<open_ahead::target> files_ahead(const open_ahead& ahead, const folder_walk& walk,
                                                        const std::deque<path_queue::entry>& upcoming);

@@ -18,6 +18,7 @@ struct failure_reason {
         file_system_loop,   // a folder met again below itself
         name_not_unicode,   // a name with no UTF-8 form (Windows)
         moved_while_walked, // a folder whose way back moved: the rest of it is not walked
+        ignore_rules_unread, // an ignore file there but unreadable: a walk went on without its rules
     };
     kind what = none;
     std::uint32_t code = 0;  // the system's error number (errno, GetLastError())

@@ -19,6 +19,22 @@ void folder_walk::level::add(const std::string& name, folder_listing::type type)
     names.push_back('\0'); // no name holds a NUL, on any platform
 }
 
+std::optional<folder_listing::type> folder_walk::level::type_of(std::string_view name) const
+{
+    for (const std::size_t at : starts)
+        if (std::string_view(names.data() + at + 1) == name)
+            return static_cast<folder_listing::type>(names[at]);
+    return std::nullopt;
+}
+
+void folder_walk::level::keep_only(const std::function<bool(std::string_view, folder_listing::type)>& keep)
+{
+    // The names dropped stay in `names` until the level leaves: cheaper than moving them.
+    std::erase_if(starts, [&](std::size_t at) {
+        return !keep(names.data() + at + 1, static_cast<folder_listing::type>(names[at]));
+    });
+}
+
 bool folder_walk::level::sort(const std::function<bool()>& keep_going)
 {
     // std::sort leaves a permutation behind when a comparison throws: the way out of it.

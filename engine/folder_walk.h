@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -28,6 +30,10 @@ public:
         }
         void add(const std::string& name, folder_listing::type type);
         std::size_t size() const { return starts.size(); }
+        // The type of the entry of this name, if one was added.
+        std::optional<folder_listing::type> type_of(std::string_view name) const;
+        // Drops the entries keep(name, type) refuses; before sort().
+        void keep_only(const std::function<bool(std::string_view, folder_listing::type)>& keep);
         // Puts the entries in the byte order of their names while keep_going() holds, which
         // is asked every few thousand comparisons, so that a stop need not wait for a huge
         // folder's sort. False when it did not.
@@ -69,6 +75,9 @@ public:
 
     // Whether a walk is under way, though its entries may all have been taken.
     bool active() const { return !levels.empty(); }
+    // How many levels are here: those on the way down to the entries to be taken next, and
+    // finished ones that have not left yet.
+    std::size_t depth() const { return levels.size(); }
     // The device of the root: folders on another are not entered.
     std::uint64_t device = 0;
     // Whether the folder of this inode (of the walk's device) is an ancestor of the entries

@@ -1,10 +1,10 @@
 #include "path_queue.h"
 
-void path_queue::push(std::string_view path, bool walk_folders, bool utf8_characters)
+void path_queue::push(std::string_view path, bool walk_folders, bool skip_ignored, bool utf8_characters)
 {
     // The length and the flags as one number, seven bits to a byte, low bits first.
-    std::uint64_t header = static_cast<std::uint64_t>(path.size()) << 2 | (utf8_characters ? 2 : 0)
-                           | (walk_folders ? 1 : 0);
+    std::uint64_t header = static_cast<std::uint64_t>(path.size()) << 3 | (utf8_characters ? 4 : 0)
+                           | (skip_ignored ? 2 : 0) | (walk_folders ? 1 : 0);
     do {
         const auto low = static_cast<char>(header & 0x7f);
         header >>= 7;
@@ -23,8 +23,8 @@ path_queue::entry path_queue::pop()
         if ((byte & 0x80) == 0)
             break;
     }
-    const auto length = static_cast<std::size_t>(header >> 2);
-    entry taken{bytes.substr(head, length), (header & 1) != 0, (header & 2) != 0};
+    const auto length = static_cast<std::size_t>(header >> 3);
+    entry taken{bytes.substr(head, length), (header & 1) != 0, (header & 2) != 0, (header & 4) != 0};
     head += length;
     --count;
     // Give back what was taken once it is half the buffer: each byte moves at most once

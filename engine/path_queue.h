@@ -13,10 +13,11 @@ public:
     struct entry {
         std::string path;
         bool walk_folders = false; // a folder is to be counted by its files
+        bool skip_ignored = false; // ... but those its ignore rules name
         bool utf8_characters = false; // characters are counted as UTF-8, not as bytes
     };
 
-    void push(std::string_view path, bool walk_folders, bool utf8_characters = false);
+    void push(std::string_view path, bool walk_folders, bool skip_ignored = false, bool utf8_characters = false);
     // The first entry, taken out; the queue must not be empty.
     entry pop();
     bool empty() const { return head == bytes.size(); }

@@ -31,6 +31,8 @@ words failure_words(failure_reason::kind what, failure_reader reader)
         return PRESENT_WORDS("failure_text", "name is not valid Unicode");
     case failure_reason::moved_while_walked:
         return PRESENT_WORDS("failure_text", "a folder in it moved during the walk");
+    case failure_reason::ignore_rules_unread:
+        return PRESENT_WORDS("failure_text", "its ignore rules could not be read");
     }
     return {"failure_text", ""};
 }

@@ -108,6 +108,41 @@ cmp -s "$work/tree.err" "$work/tree.want" || fail "-r: standard error: $(cat "$w
 got=$(printf '%s\0' "$tree" | timeout 20 "${as_other[@]}" "$walker" --recursive - 2>/dev/null) || fail "-r -: exit $?"
 [ "$got" = "$want" ] || fail "-r from a list: got '$got', want '$want'"
 
+# -r skips what the person's Git would: it counts exactly what git ls-files -o lists (nested
+# .gitignore files, info/exclude, a global excludes file; from the root and from a folder
+# below, whose rules above are loaded), and --no-ignore what find -type f lists.
+if git --version >/dev/null 2>&1; then
+    repo=$work/repo
+    git init -q "$repo"
+    mkdir -p "$repo/src/gen" "$repo/src/keep" "$repo/doc/build" "$repo/lib/a/b" "$work/home/xdg/git"
+    n=0
+    for f in a.c a.o b.log x.tmp src/m.c src/m.o src/gen/g.c src/gen/keep.c src/keep/k.o \
+        src/keep/k.c doc/r.md doc/build/o.html lib/a/b/deep.c lib/a/b/deep.bak lib/a/only.tmp; do
+        n=$((n + 1)); head -c $((n * 7)) /dev/zero | tr '\0' '\n' >"$repo/$f"
+    done
+    printf '*.o\n/b.log\nbuild/\n' >"$repo/.gitignore"
+    printf 'gen/*\n!gen/keep.c\n!*.o\nkeep/k.o\n' >"$repo/src/.gitignore"
+    printf '*.bak\n' >"$repo/lib/a/.gitignore"
+    printf '**/a/*.tmp\n' >"$repo/.git/info/exclude"
+    printf 'x.tmp\n' >"$work/home/xdg/git/ignore"
+    git_like() { HOME=$work/home XDG_CONFIG_HOME=$work/home/xdg GIT_CONFIG_NOSYSTEM=1 "$@"; }
+    for at in "$repo" "$repo/src"; do
+        git_like git -C "$at" ls-files -o --exclude-standard -z | perl -0pe "s|^|$at/|" >"$work/git.list"
+        [ "$(tr -cd '\0' <"$work/git.list" | wc -c)" -gt 3 ] || fail "ignore: git lists too little in $at"
+        want=$(expected_for "$work/git.list")
+        got=$(git_like "$tool" -r "$at") || fail "ignore: exit $?"
+        [ "$got" = "$want" ] || fail "ignore: $at: got '$got', want '$want' (git's)"
+    done
+    find "$repo" -type f -print0 >"$work/all.list"
+    want=$(expected_for "$work/all.list")
+    got=$(git_like "$tool" -r --no-ignore "$repo") || fail "--no-ignore: exit $?"
+    [ "$got" = "$want" ] || fail "--no-ignore: got '$got', want '$want' (find's)"
+elif [ -n "${CI:-}" ]; then
+    fail "ignore: git is needed to compare with"
+else
+    echo "count_tool: ignore rules not compared: no git" >&2
+fi
+
 # A folder bind-mounted below itself (same file system) would be walked for ever: it fails.
 loop=$work/loop
 mkdir -p "$loop/inner/back"

@@ -501,7 +501,7 @@ TEST(CountFile, UTF8CharactersSplitBetweenReadsAndWindowsCountOnce)
         all_lines += lines;
     }
     const std::string bytes_only = dir.write("bytes only", pattern);
-    counter.add_file(engine_path(dir.folder()), true, true);
+    counter.add_file(engine_path(dir.folder()), true, false, true);
     counter.add_file(bytes_only);
     counter.wait();
     EXPECT_EQ(totals_of(counter), (totals{6, 0, all_characters + 6 + pattern.size(), all_lines + 2 + 2}));

@@ -9,8 +9,9 @@
 // What a second start sends to the running window: a header (8 bytes of magic, then the
 // body's size as a 32-bit big-endian number) and a body holding flags, the number of paths
 // and each path as its length and raw bytes, 32-bit big-endian numbers too. The one flag,
-// bit 0, asks for folders to be counted by their files. Paths may hold any byte but NUL; an
-// empty list asks the window to come to the front.
+// bit 0, asks for folders to be counted by their files; whether their ignored files are left
+// out is the receiving window's own Skip Ignored Files setting, as for a drop. Paths may hold
+// any byte but NUL; an empty list asks the window to come to the front.
 namespace handover {
 
 inline constexpr qsizetype headerSize = 12;

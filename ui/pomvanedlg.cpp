@@ -35,6 +35,7 @@ namespace {
 
 // Kept in the same settings file as the window's other settings.
 const QString walkFoldersKey = QStringLiteral("countFilesInFolders");
+const QString skipIgnoredKey = QStringLiteral("skipIgnoredFiles");
 const QString unicodeCharactersKey = QStringLiteral("countUnicodeCharacters");
 
 // Accepting the source's proposed action could be a move, after which the file manager
@@ -74,6 +75,7 @@ CPomvaneDlg::CPomvaneDlg(QWidget *parent)
     , failedFilesAction(nullptr)
     , countedFilesAction(nullptr)
     , walkFoldersAction(nullptr)
+    , skipIgnoredAction(nullptr)
     , unicodeCharactersAction(nullptr)
     , icon(applicationIcon())
 {
@@ -131,6 +133,11 @@ void CPomvaneDlg::createMenu()
     walkFoldersAction->setChecked(QSettings().value(walkFoldersKey, false).toBool());
     connect(walkFoldersAction, &QAction::toggled, this,
             [](bool checked) { QSettings().setValue(walkFoldersKey, checked); });
+    skipIgnoredAction = systemMenu->addAction(tr("Skip &Ignored Files"));
+    skipIgnoredAction->setCheckable(true);
+    skipIgnoredAction->setChecked(QSettings().value(skipIgnoredKey, true).toBool());
+    connect(skipIgnoredAction, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(skipIgnoredKey, checked); });
     // Checked, the characters of the files queued from then on are UTF-8 characters.
     unicodeCharactersAction = systemMenu->addAction(tr("Count &Unicode Characters"));
     unicodeCharactersAction->setCheckable(true);
@@ -183,7 +190,7 @@ void CPomvaneDlg::addFiles(std::span<const std::string> paths, bool walkFolders)
 {
     if (!paths.empty())
         countingEngine.add_files(paths, walkFolders || walkFoldersAction->isChecked(),
-                                 unicodeCharactersAction->isChecked());
+                                 skipIgnoredAction->isChecked(), unicodeCharactersAction->isChecked());
 }
 
 void CPomvaneDlg::resetCounting()

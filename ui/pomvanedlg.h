@@ -35,8 +35,10 @@ public:
 
     // Queues the files for counting, in order, as one batch: every way in (drop, command
     // line, a later start, paste, Add Files) ends here. Folders are counted by their files
-    // when walkFolders is set or the "Count Files in Folders" setting is on; their characters
-    // are UTF-8 characters while "Count Unicode Characters" is on, whoever sent them.
+    // when walkFolders is set or the "Count Files in Folders" setting is on, leaving out
+    // what Git ignores while "Skip Ignored Files" is on; their characters are UTF-8
+    // characters while "Count Unicode Characters" is on (files handed over by a later start
+    // included: the settings are this window's).
     void addFiles(std::span<const std::string> paths, bool walkFolders = false);
 
     // The files field's text: "12", or "12 (3 failed to open)" in the person's language.
@@ -76,6 +78,7 @@ private:
     QAction *failedFilesAction;
     QAction *countedFilesAction;
     QAction *walkFoldersAction;
+    QAction *skipIgnoredAction;
     QAction *unicodeCharactersAction;
     CFailedFilesDlg *failedFilesDlg = nullptr;
     CCountedFilesDlg *countedFilesDlg = nullptr;

@@ -34,6 +34,7 @@ struct main_dialog {
     engine counter;
     // Count Files in Folders, as remembered.
     bool walk_folders = walk_folders_setting();
+    bool skip_ignored = skip_ignored_setting(); // for files handed over too: this window's
     // Count Unicode Characters, as remembered: for every file queued here, handed over too.
     bool unicode_characters = unicode_characters_setting();
     failed_files failed{nullptr, &counter};
@@ -61,7 +62,7 @@ bool counted_files_enabled(const main_dialog& dialog)
 // Every way in queues its files here, as one batch; walk_given is the command line's -r.
 void add(main_dialog& dialog, const std::vector<std::string>& paths, bool walk_given = false)
 {
-    dialog.counter.add_files(paths, walk_given || dialog.walk_folders, dialog.unicode_characters);
+    dialog.counter.add_files(paths, walk_given || dialog.walk_folders, dialog.skip_ignored, dialog.unicode_characters);
 }
 
 void show_bar(HWND bar, bool shown, std::uint32_t percent)
@@ -185,6 +186,10 @@ bool run_command(HWND window, main_dialog& dialog, WPARAM command)
         dialog.walk_folders = !dialog.walk_folders;
         remember_walk_folders(dialog.walk_folders);
         return true;
+    case SKIP_IGNORED_COMMAND_ID:
+        dialog.skip_ignored = !dialog.skip_ignored;
+        remember_skip_ignored(dialog.skip_ignored);
+        return true;
     case UNICODE_CHARACTERS_COMMAND_ID:
         dialog.unicode_characters = !dialog.unicode_characters;
         remember_unicode_characters(dialog.unicode_characters);
@@ -261,7 +266,8 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         // The system menu, from the title bar or opened by a right-click.
         if (HIWORD(lparam) || reinterpret_cast<HMENU>(wparam) == GetSystemMenu(window, FALSE))
             update_system_menu(reinterpret_cast<HMENU>(wparam), failed_files_enabled(*dialog),
-                               counted_files_enabled(*dialog), dialog->walk_folders, dialog->unicode_characters);
+                               counted_files_enabled(*dialog), dialog->walk_folders, dialog->skip_ignored,
+                               dialog->unicode_characters);
         return FALSE;
     case WM_COPYDATA:
         // The answer goes back through DWLP_MSGRESULT.

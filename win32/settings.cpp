@@ -7,20 +7,21 @@ namespace {
 const wchar_t key[] = L"Software\\Pomvane";
 const wchar_t walk_folders_value[] = L"CountFilesInFolders";
 const wchar_t unicode_characters_value[] = L"CountUnicodeCharacters";
+const wchar_t skip_ignored_value[] = L"SkipIgnoredFiles";
 const wchar_t placement_key[] = L"Software\\Pomvane\\Placement";
 
-// A checkable setting: a DWORD, 0 or 1, off when never set or unreadable.
-bool flag_setting(const wchar_t* name)
+bool flag_setting(const wchar_t* name, bool unset)
 {
     DWORD value = 0;
     DWORD size = sizeof value;
-    return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS
-           && value != 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+        return unset;
+    return value != 0;
 }
 
-void remember_flag(const wchar_t* name, bool on)
+void remember_flag(const wchar_t* name, bool set)
 {
-    const DWORD value = on ? 1 : 0;
+    const DWORD value = set ? 1 : 0;
     RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, sizeof value);
 }
 
@@ -28,7 +29,7 @@ void remember_flag(const wchar_t* name, bool on)
 
 bool walk_folders_setting()
 {
-    return flag_setting(walk_folders_value);
+    return flag_setting(walk_folders_value, false);
 }
 
 void remember_walk_folders(bool walk)
@@ -38,12 +39,22 @@ void remember_walk_folders(bool walk)
 
 bool unicode_characters_setting()
 {
-    return flag_setting(unicode_characters_value);
+    return flag_setting(unicode_characters_value, false);
 }
 
 void remember_unicode_characters(bool unicode)
 {
     remember_flag(unicode_characters_value, unicode);
+}
+
+bool skip_ignored_setting()
+{
+    return flag_setting(skip_ignored_value, true);
+}
+
+void remember_skip_ignored(bool skip)
+{
+    remember_flag(skip_ignored_value, skip);
 }
 
 std::optional<POINT> window_place_setting(const std::wstring& name)

@@ -17,6 +17,10 @@ void remember_walk_folders(bool walk);
 // a DWORD, 0 or 1). Off when it was never set or cannot be read.
 bool unicode_characters_setting();
 void remember_unicode_characters(bool unicode);
+// Whether a walk leaves out what Git ignores (SkipIgnoredFiles, a DWORD, 0 or 1). On when it
+// was never set or cannot be read.
+bool skip_ignored_setting();
+void remember_skip_ignored(bool skip);
 
 // Where the main window's top left corner was, under Placement, one value for each
 // arrangement of monitors (named by placement.cpp) and one for the last place at all, each a

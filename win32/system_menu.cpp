@@ -30,17 +30,20 @@ void append_system_menu_entries(HWND window)
     append_entry(window, menu, COUNTED_FILES_COMMAND_ID, IDS_COUNTED_FILES);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     append_entry(window, menu, WALK_FOLDERS_COMMAND_ID, IDS_WALK_FOLDERS);
+    append_entry(window, menu, SKIP_IGNORED_COMMAND_ID, IDS_SKIP_IGNORED);
     append_entry(window, menu, UNICODE_CHARACTERS_COMMAND_ID, IDS_UNICODE_CHARACTERS);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     append_entry(window, menu, ABOUT_COMMAND_ID, IDS_ABOUTBOX);
 }
 
-void update_system_menu(HMENU menu, bool any_failed, bool any_counted, bool walk_folders, bool unicode_characters)
+void update_system_menu(HMENU menu, bool any_failed, bool any_counted, bool walk_folders, bool skip_ignored,
+                        bool unicode_characters)
 {
     EnableMenuItem(menu, PASTE_FILES_COMMAND_ID, MF_BYCOMMAND | (clipboard_offers_files() ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, FAILED_FILES_COMMAND_ID, MF_BYCOMMAND | (any_failed ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, COUNTED_FILES_COMMAND_ID, MF_BYCOMMAND | (any_counted ? MF_ENABLED : MF_GRAYED));
     CheckMenuItem(menu, WALK_FOLDERS_COMMAND_ID, MF_BYCOMMAND | (walk_folders ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, SKIP_IGNORED_COMMAND_ID, MF_BYCOMMAND | (skip_ignored ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(menu, UNICODE_CHARACTERS_COMMAND_ID,
                   MF_BYCOMMAND | (unicode_characters ? MF_CHECKED : MF_UNCHECKED));
 }

@@ -30,7 +30,8 @@ struct ExpectedItem
 
 // The window's menu, in order; a field's menu ends with it.
 const QStringList windowMenu = { "Add &Files...", "&Paste Files", "Copy &Totals", "Fai&led Files...", "Cou&nted Files...", "-",
-                                 "Count Files in F&olders", "-", "&About Pomvane..." };
+                                 "Count Files in F&olders", "Skip &Ignored Files", "Count &Unicode Characters", "-",
+                                 "&About Pomvane..." };
 
 // The templates' items, in order, as their dialogs must show them.
 const QList<ExpectedItem> mainItems = {

@@ -132,6 +132,10 @@
         <source>Count &amp;Unicode Characters</source>
         <translation>&amp;Unicode-Zeichen zählen</translation>
     </message>
+    <message>
+        <source>Skip &amp;Ignored Files</source>
+        <translation>&amp;Ignorierte Dateien überspringen</translation>
+    </message>
 </context>
 <context>
     <name>counted_list</name>
@@ -196,6 +200,10 @@
     <message>
         <source>is a folder; turn on Count Files in Folders</source>
         <translation>ist ein Ordner; „Dateien in Ordnern zählen“ einschalten</translation>
+    </message>
+    <message>
+        <source>its ignore rules could not be read</source>
+        <translation>seine Ignorier-Regeln konnten nicht gelesen werden</translation>
     </message>
 </context>
 <context>

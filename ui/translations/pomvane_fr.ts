@@ -132,6 +132,10 @@
         <source>Count &amp;Unicode Characters</source>
         <translation>Compter les caractères &amp;Unicode</translation>
     </message>
+    <message>
+        <source>Skip &amp;Ignored Files</source>
+        <translation>&amp;Sauter les fichiers ignorés</translation>
+    </message>
 </context>
 <context>
     <name>counted_list</name>
@@ -196,6 +200,10 @@
     <message>
         <source>is a folder; turn on Count Files in Folders</source>
         <translation>est un dossier&#xa0;; activez «&#xa0;Compter les fichiers des dossiers&#xa0;»</translation>
+    </message>
+    <message>
+        <source>its ignore rules could not be read</source>
+        <translation>ses règles d’exclusion n’ont pas pu être lues</translation>
     </message>
 </context>
 <context>
