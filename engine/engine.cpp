@@ -220,7 +220,7 @@ bool engine::enter_folder(folder_walk& walk, ignoring& ignored, const item& fold
     {
         const std::lock_guard<lib::lockable> guard(*this);
         for (const ignore_file_failure& file : ignore_failures)
-            add_failure(file.path, {failure_reason::ignore_rules_unread});
+            add_failure(file.path, file.reason);
         if (failed) {
             add_step(0, &folder.path, reason);
             return true;
@@ -255,7 +255,7 @@ void engine::judge(ignoring& ignored, const folder_walk& walk, folder_walk::leve
             if (read.type_of(names[i]) != folder_listing::regular_file)
                 continue;
             if (!unattended([&]() noexcept { return read_rules_at(opened, names[i], texts[i]); }))
-                failures.push_back({folder_listing::join(path, names[i]), {}});
+                failures.push_back({folder_listing::join(path, names[i]), {failure_reason::ignore_rules_unread}});
         }
         if (read.type_of(".git"))
             ignored.rules.enter_work_tree(name, texts[0], texts[1], unattended([&]() noexcept {

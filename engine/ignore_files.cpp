@@ -29,12 +29,10 @@ std::string utf8(const fs::path& path)
 }
 
 // The system's message without the final full stop and line end that some carry.
-std::string message_of(const std::error_code& error)
+// An ignore file that could not be read, with the system's error where there is one.
+failure_reason unread(int code)
 {
-    std::string message = error.message();
-    while (!message.empty() && (message.back() == '.' || message.back() == '\n' || message.back() == '\r'))
-        message.pop_back();
-    return message;
+    return {failure_reason::ignore_rules_unread, static_cast<std::uint32_t>(code), 0};
 }
 
 bool no_such_file(const std::error_code& error)
@@ -46,14 +44,14 @@ std::string read_rules(ignore_file_reader& reader, const std::string& path, bool
                        std::vector<ignore_file_failure>& failures)
 {
     std::string contents;
-    std::string reason;
+    failure_reason reason;
     if (path.empty())
         return {};
     const ignore_file_reader::outcome outcome = reader.read_file(path, follow_link, contents, reason);
     if (outcome == ignore_file_reader::read)
         return contents;
     if (outcome == ignore_file_reader::failed)
-        failures.push_back({path, std::move(reason)});
+        failures.push_back({path, reason});
     return {};
 }
 
@@ -167,7 +165,7 @@ bool config_excludes_file(std::string_view text, std::string& value)
 } // namespace
 
 ignore_file_reader::outcome ignore_disk_reader::read_file(const std::string& path, bool follow_link,
-                                                          std::string& contents, std::string& reason)
+                                                          std::string& contents, failure_reason& reason)
 {
     const fs::path file = native(path);
     std::error_code error;
@@ -175,7 +173,7 @@ ignore_file_reader::outcome ignore_disk_reader::read_file(const std::string& pat
     if (error) {
         if (no_such_file(error))
             return absent;
-        reason = message_of(error);
+        reason = unread(error.value());
         return failed;
     }
     // Never a FIFO or device, whose reading could wait for ever.
@@ -184,12 +182,12 @@ ignore_file_reader::outcome ignore_disk_reader::read_file(const std::string& pat
     errno = 0;
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        reason = errno != 0 ? message_of(std::error_code(errno, std::generic_category())) : "cannot be opened";
+        reason = unread(errno != 0 ? errno : EIO);
         return failed;
     }
     contents.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (in.bad()) {
-        reason = "read error";
+        reason = unread(EIO);
         return failed;
     }
     return read;
@@ -201,12 +199,12 @@ bool ignore_disk_reader::exists(const std::string& path)
     return fs::exists(native(path), error);
 }
 
-bool ignore_disk_reader::resolve(const std::string& folder, std::string& resolved, std::string& reason)
+bool ignore_disk_reader::resolve(const std::string& folder, std::string& resolved, failure_reason& reason)
 {
     std::error_code error;
     const fs::path real = fs::canonical(native(folder), error);
     if (error) {
-        reason = message_of(error);
+        reason = unread(error.value());
         return false;
     }
     resolved = utf8(real);
@@ -262,12 +260,12 @@ std::string read_info_exclude(const std::string& root, ignore_file_reader& reade
     const fs::path dot_git = native(root) / ".git";
     fs::path git_dir = dot_git;
     std::string text;
-    std::string reason;
+    failure_reason reason;
     switch (reader.read_file(utf8(dot_git), true, text, reason)) {
     case ignore_file_reader::absent: // a folder
         break;
     case ignore_file_reader::failed:
-        failures.push_back({utf8(dot_git), std::move(reason)});
+        failures.push_back({utf8(dot_git), reason});
         return {};
     case ignore_file_reader::read: {
         // A file that points to the repository: "gitdir: PATH".
@@ -276,7 +274,7 @@ std::string read_info_exclude(const std::string& root, ignore_file_reader& reade
         while (line.ends_with('\r') || line.ends_with(' '))
             line.remove_suffix(1);
         if (!line.starts_with("gitdir: ") || line.size() == 8) {
-            failures.push_back({utf8(dot_git), "no \"gitdir: \" line"});
+            failures.push_back({utf8(dot_git), unread(0)}); // no "gitdir: " line
             return {};
         }
         git_dir = native(root) / native(std::string(line.substr(8)));
@@ -296,7 +294,7 @@ ignore_start load_ignore_rules(const std::string& folder, ignore_file_reader& re
 {
     ignore_start start;
     std::string resolved;
-    std::string reason;
+    failure_reason reason;
     if (!reader.resolve(folder, resolved, reason)) {
         start.rules.enter({}, {}, {}); // the walk meets the folder's own failure when it opens it
         return start;

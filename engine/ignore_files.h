@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/failure.h"
+
 #include "engine/ignore_rules.h"
 
 #include <string>
@@ -15,26 +17,27 @@ public:
     // file (or, without follow_link, is a symbolic link, which Git does not follow for
     // .gitignore); failed with the reason when it is there but cannot be read.
     virtual outcome read_file(const std::string& path, bool follow_link, std::string& contents,
-                              std::string& reason) = 0;
+                              failure_reason& reason) = 0;
     // Whether path names anything, a link followed (`.git` may be a folder or a file).
     virtual bool exists(const std::string& path) = 0;
     // The folder's absolute path with links resolved, as Git finds its work tree from;
     // false with the reason when it has none.
-    virtual bool resolve(const std::string& folder, std::string& resolved, std::string& reason) = 0;
+    virtual bool resolve(const std::string& folder, std::string& resolved, failure_reason& reason) = 0;
 };
 
 // The reader through the standard library, for the disk as it is.
 class ignore_disk_reader : public ignore_file_reader {
 public:
-    outcome read_file(const std::string& path, bool follow_link, std::string& contents, std::string& reason) override;
+    outcome read_file(const std::string& path, bool follow_link, std::string& contents,
+                      failure_reason& reason) override;
     bool exists(const std::string& path) override;
-    bool resolve(const std::string& folder, std::string& resolved, std::string& reason) override;
+    bool resolve(const std::string& folder, std::string& resolved, failure_reason& reason) override;
 };
 
 // An ignore file that is there but could not be read: its rules are missing from the walk.
 struct ignore_file_failure {
     std::string path;
-    std::string reason;
+    failure_reason reason; // the system's error, as ignore_rules_unread
 };
 
 // Where Git looks for the person's configuration: HOME and XDG_CONFIG_HOME.

@@ -172,7 +172,7 @@ void keep_files(ignore_rules& rules, const fs::path& folder, const std::string& 
         }
         std::string gitignore;
         std::string ignore;
-        std::string reason;
+        failure_reason reason;
         reader.read_file((entry.path() / ".gitignore").string(), false, gitignore, reason);
         reader.read_file((entry.path() / ".ignore").string(), false, ignore, reason);
         rules.enter(name, gitignore, ignore);
@@ -386,7 +386,7 @@ TEST(IgnoreRules, KeepWhatGitLists)
 
         made.write(false);
         ignore_start start = load_ignore_rules(repo.string(), reader, user);
-        ASSERT_TRUE(start.failures.empty()) << start.failures[0].path << ": " << start.failures[0].reason;
+        ASSERT_TRUE(start.failures.empty()) << start.failures[0].path << ": error " << start.failures[0].reason.code;
         std::set<std::string> kept;
         std::set<std::string> entered;
         keep_files(start.rules, repo, "", kept, entered);
