@@ -165,10 +165,10 @@ expect_field files 0
 expect_field characters 0
 expect_field lines 0
 
-# Count Files in Folders, the system menu's entry above Skip Ignored Files and About, is
-# remembered in the registry.
+# Count Files in Folders, the system menu's entry above Skip Ignored Files, Count Unicode
+# Characters and About, is remembered in the registry.
 click_item "$window" 66 34 100 12
-xdotool windowfocus --sync "$window" key alt+space sleep 0.5 key Up Up Up Return
+xdotool windowfocus --sync "$window" key alt+space sleep 0.5 key Up Up Up Up Return
 eventually 50 eval 'wine reg query "HKCU\\Software\\Pomvane" /v CountFilesInFolders 2>/dev/null | grep -q 0x1' \
     || fail "Count Files in Folders was not remembered"
 
