@@ -7,8 +7,23 @@
 #include "engine/mapped_count.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
+
+// 128 KiB per read(): large enough that a read() costs little per byte, small enough to stay
+// in L2.
+inline constexpr std::size_t read_size = 128 * 1024;
+// Page-aligned, because the kernel copies into it several times faster than into the
+// 16-byte-aligned block malloc returns (measured 0.09 s against 0.6 s per GiB).
+struct alignas(4096) read_page {
+    char bytes[4096];
+};
+inline std::unique_ptr<read_page[]> read_buffer()
+{
+    return std::unique_ptr<read_page[]>(new read_page[read_size / sizeof(read_page)]);
+}
 
 // Counts an opened file from its start into `counted` while `state` equals `running`, reading
 // through `buffer`; false, with the reason, when it was not open or a read fails. `size` is
@@ -18,11 +33,12 @@
 // that may block for good on a mount that stopped answering (reading, mapping, closing): an
 // executor for blocking calls, as the engine's unattended(), which lets a reset give up on
 // the worker meanwhile. With utf8_characters, counted.characters() are UTF-8 characters.
-template <typename BlockingExecutor>
+// side_by_side runs the counting of mapped windows (engine/mapped_count.h).
+template <typename BlockingExecutor, typename SideBySide = one_by_one>
 bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<std::int32_t>& state,
                   std::int32_t running, std::atomic<std::uint64_t>& size, std::atomic<std::uint64_t>& position,
                   BlockingExecutor run_blocking, counts& counted, failure_reason& reason,
-                  bool* missed_cache = nullptr, bool utf8_characters = false)
+                  bool* missed_cache = nullptr, bool utf8_characters = false, SideBySide side_by_side = {})
 {
     position = 0;
     // 0 for files that do not know their size (/proc): those are read to the end.
@@ -85,7 +101,7 @@ bool count_opened(input_file& file, std::span<char> buffer, const std::atomic<st
         // known size) reads on until a read returns nothing.
         more = run.bytes == got && !(opened_size > 0 && got < buffer.size() && total.bytes >= opened_size);
         if (mapping && more && total.bytes >= map_from) {
-            if (!count_mapped(file, opened_size, state, running, position, run_blocking, total))
+            if (!count_mapped(file, opened_size, state, running, position, run_blocking, total, side_by_side))
                 return fail(read_failure());
             // Reads go on from there: past the size the file had (it grew), through a window
             // not in memory or one that lost pages while mapped, or nowhere after a stop.

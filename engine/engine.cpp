@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "count_file.h"
+#include "count_pool.h"
 #include "ignore_files.h"
 
 #include <algorithm>
@@ -45,7 +46,15 @@ bool read_rules_at(const open_folder& folder, const std::string& name, std::stri
 
 engine::~engine()
 {
+    stop_counting();
     stop_within(grace);
+}
+
+void engine::stop_counting()
+{
+    const std::lock_guard<lib::lockable> guard(*this);
+    if (counting)
+        counting->stop();
 }
 
 void engine::add_files(std::span<const std::string> paths, bool walk_folders, bool skip_ignored,
@@ -75,25 +84,40 @@ void engine::run()
 {
     // The buffer, the files opened ahead, the walk and the paths taken are the worker's own:
     // one let go in a blocked call keeps them until that call returns.
-    const std::unique_ptr<page[]> buffer = read_buffer();
+    const std::unique_ptr<read_page[]> buffer = read_buffer();
     open_ahead ahead(prefetch_from_the_start);
     folder_walk walk;
     bool walk_utf8_characters = false; // how the files of the folder walked are counted
     ignoring rules;
     std::deque<path_queue::entry> upcoming;
+    count_pool counters(counters_wanted);
+    {
+        const std::lock_guard<lib::lockable> guard(*this);
+        counting = counters.shared();
+    }
 
+    bool full = false; // of files in hand: then the oldest are waited for and taken back
     for (;;) {
         wait_for_room();
         item next;
-        if (!take_next(walk, upcoming, ahead.held() + ahead.room(), next)) {
+        const taken got = !full || take_back(counters, ahead, true)
+                              ? take_next(walk, upcoming, ahead.held() + ahead.room(), counters, ahead, next)
+                              : taken::nothing;
+        full = false;
+        if (got == taken::nothing) {
             // Closing may block like reading.
             unattended([&]() noexcept {
+                counters.close_all();
                 ahead.close_all();
                 walk.clear();
             });
             return;
         }
-        if (next.walk_folders && enter_folder(walk, rules, next, true)) {
+        if (got == taken::wait) {
+            take_back(counters, ahead, true);
+            continue;
+        }
+        if (next.walk_folders && enter_folder(walk, rules, next, true, counters, ahead)) {
             walk_utf8_characters = next.utf8_characters;
             continue;
         }
@@ -101,10 +125,12 @@ void engine::run()
         if (walked)
             next.utf8_characters = walk_utf8_characters;
         if (next.type == folder_listing::folder) {
-            enter_folder(walk, rules, next, false);
+            enter_folder(walk, rules, next, false, counters, ahead);
             continue;
         }
         if (next.type != folder_listing::regular_file) {
+            if (next.type == folder_listing::invalid_name)
+                take_back_all(counters, ahead); // its failure comes after the files before it
             const std::lock_guard<lib::lockable> guard(*this);
             if (next.type == folder_listing::invalid_name)
                 add_step(0, &next.path, {failure_reason::name_not_unicode});
@@ -113,60 +139,80 @@ void engine::run()
             continue;
         }
 
-        const bool from_ahead = ahead.holds_next();
-        input_file file = from_ahead ? ahead.take(run_blocking) : input_file();
+        auto file = std::make_unique<count_pool::job>();
+        file->opened_ahead = ahead.holds_next();
+        if (file->opened_ahead)
+            file->file = ahead.take(run_blocking);
         ahead.open(files_ahead(ahead, walk, upcoming), run_blocking);
-        // A walk's file is opened relative to its folder, never by its path.
-        if (walked && !from_ahead) {
-            const std::string name = next.name();
-            unattended([&]() noexcept { file.open_at(next.folder->native_handle(), name); });
-        }
-
-        const std::span<char> bytes(buffer[0].bytes, read_size);
-        counts counted;
-        failure_reason reason;
-        bool missed_cache = false;
-        bool* const missed = from_ahead || ahead.active() ? nullptr : &missed_cache;
-        const bool opened = from_ahead || walked ? count_opened(file, bytes, state, running, file_size, file_position,
-                                                                run_blocking, counted, reason, missed,
-                                                                next.utf8_characters)
-                                                 : count_file(next.path, bytes, counted, reason, missed,
-                                                              next.utf8_characters);
-        if (!ahead.active())
-            ahead.first_read(missed_cache);
-        const std::lock_guard<lib::lockable> guard(*this);
-        // A walk's file swapped for a link, FIFO or device since it was listed is passed by,
-        // as those listed so are.
-        if (walked && !opened && reason.what == failure_reason::not_a_regular_file)
-            add_step(0);
-        else
-            add_result(opened, from_ahead, counted.characters(), counted.lines(), next.path, reason);
+        file->walked = walked;
+        file->target = walked ? open_ahead::target{next.folder, next.name()} : open_ahead::target{nullptr, next.path};
+        file->path = std::move(next.path);
+        file->utf8_characters = next.utf8_characters;
+        file->look_for_misses = !file->opened_ahead && !ahead.active();
+        full = counters.hand_over(std::move(file), {buffer[0].bytes, read_size}, run_blocking);
     }
 }
 
-bool engine::take_next(folder_walk& walk, std::deque<path_queue::entry>& upcoming, std::size_t wanted, item& next)
+bool engine::take_back(count_pool& counters, open_ahead& ahead, bool wait)
+{
+    if (wait && counters.in_hand() > 0)
+        unattended([&]() noexcept { counters.wait_for_oldest(); });
+    const std::lock_guard<lib::lockable> guard(*this);
+    if (state != running || counters.shared()->state != count_pool::board::counting)
+        return false;
+    std::vector<std::unique_ptr<count_pool::job>> done;
+    counters.take_done(done);
+    for (const std::unique_ptr<count_pool::job>& file : done) {
+        if (file->look_for_misses && !ahead.active())
+            ahead.first_read(file->missed_cache);
+        file_size = file->size;
+        file_position = file->position;
+        // A walk's file swapped for a link, FIFO or device since it was listed is passed by,
+        // as those listed so are.
+        if (file->walked && !file->opened && file->reason.what == failure_reason::not_a_regular_file)
+            add_step(0);
+        else
+            add_result(file->opened, file->opened_ahead, file->counted.characters(), file->counted.lines(),
+                       file->path, file->reason);
+    }
+    return true;
+}
+
+void engine::take_back_all(count_pool& counters, open_ahead& ahead)
+{
+    while (counters.in_hand() > 0)
+        if (!take_back(counters, ahead, true))
+            return;
+}
+
+engine::taken engine::take_next(folder_walk& walk, std::deque<path_queue::entry>& upcoming, std::size_t wanted,
+                                count_pool& counters, open_ahead& ahead, item& next)
 {
     // Leaving the folders walked to the end closes them, and may reopen one above: not under
     // the lock, where a blocked call can be let go.
     std::vector<folder_walk::given_up> lost;
     if (walk.active() && state == running)
         lost = unattended([&]() noexcept { return walk.leave_finished(); });
+    if (!lost.empty())
+        take_back_all(counters, ahead); // their failures come after the files before them
     const std::lock_guard<lib::lockable> guard(*this);
     if (state != running)
-        return false;
+        return taken::nothing;
     for (const folder_walk::given_up& folder : lost) {
         add_failure(folder.path, folder.reason);
         known -= folder.entries; // never to be processed
     }
     if (walk.next(next)) {
         next.walk_folders = false;
-        return true;
+        return taken::entry;
     }
     while (upcoming.size() < wanted + 1 && !queue.empty())
         upcoming.push_back(queue.pop());
     if (upcoming.empty()) {
+        if (counters.in_hand() > 0)
+            return taken::wait; // the batch ends once those are counted
         clear_batch(); // nothing is held ahead: only upcoming files are
-        return false;
+        return taken::nothing;
     }
     next = {};
     next.path = std::move(upcoming.front().path);
@@ -174,10 +220,11 @@ bool engine::take_next(folder_walk& walk, std::deque<path_queue::entry>& upcomin
     next.utf8_characters = upcoming.front().utf8_characters;
     next.skip_ignored = upcoming.front().skip_ignored;
     upcoming.pop_front();
-    return true;
+    return taken::entry;
 }
 
-bool engine::enter_folder(folder_walk& walk, ignoring& ignored, const item& folder, bool root)
+bool engine::enter_folder(folder_walk& walk, ignoring& ignored, const item& folder, bool root,
+                          count_pool& counters, open_ahead& ahead)
 {
     folder_listing listing;
     failure_reason reason;
@@ -217,6 +264,8 @@ bool engine::enter_folder(folder_walk& walk, ignoring& ignored, const item& fold
             read.opened = listing.folder_handle();
     }
     unattended([&]() noexcept { listing.close(); }); // closing may block like reading
+    if (failed || !ignore_failures.empty())
+        take_back_all(counters, ahead); // its failures come after the files before it
     {
         const std::lock_guard<lib::lockable> guard(*this);
         for (const ignore_file_failure& file : ignore_failures)
@@ -363,10 +412,13 @@ std::uint64_t engine::pending()
 std::int32_t engine::file_percent()
 {
     const std::lock_guard<lib::lockable> guard(*this);
-    const std::uint64_t size = file_size;
+    std::uint64_t size = file_size;
+    std::uint64_t position = file_position;
+    if (counting)
+        counting->oldest_progress(size, position);
     if (size == 0)
         return 0;
-    const double percent = static_cast<double>(file_position) * 100.0 / static_cast<double>(size);
+    const double percent = static_cast<double>(position) * 100.0 / static_cast<double>(size);
     return static_cast<std::int32_t>(std::min(percent, static_cast<double>(INT32_MAX)));
 }
 
@@ -428,10 +480,12 @@ std::vector<engine::file_result> engine::take_results()
 void engine::reset()
 {
     const std::lock_guard serial(control);
+    stop_counting();
     const bool ended = stop_within(grace);
     // The worker has ended or been let go: nothing but this thread writes the fields now.
     const std::lock_guard<lib::lockable> guard(*this);
     workers_abandoned += ended ? 0 : 1;
+    counting.reset();
     file_size = 0;
     file_position = 0;
     total_characters = 0;

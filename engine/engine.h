@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/count_pool.h"
 #include "engine/counts.h"
 #include "engine/failure.h"
 #include "engine/file_counts.h"
@@ -21,9 +22,12 @@
 #include <string>
 #include <vector>
 
-// Counts the characters (bytes, or UTF-8 characters) and lines of the files handed to it, one after another in
-// arrival order, on a worker thread of its own. The owner polls the totals and the two
-// progress percentages; nothing is pushed to it.
+// Counts the characters (bytes, or UTF-8 characters) and lines of the files handed to it, in
+// arrival order: a worker thread of its own takes each entry, walks folders and hands each
+// file to its counters (engine/count_pool.h), one thread per core, which count files side by
+// side; it takes their results back in the order it handed the files over, so that totals,
+// failures and each file's own count come in arrival order. The owner polls the totals and
+// the two progress percentages; nothing is pushed to it.
 //
 // Every public call may be made from any thread, at any time, except the destructor, which
 // no other call may overlap or follow. Calls that add or reset take turns; the readers only
@@ -133,15 +137,24 @@ private:
     // The ignore rules of the folder being walked, the worker's own (engine.cpp).
     struct ignoring;
     // The next item, from the folder being walked, else from the entries taken from the
-    // queue ahead of their turn (`upcoming`, topped up to `wanted`), else from the queue.
-    // False when the worker is to end: stopped, or the batch drained and forgotten. Under the
-    // lock, but for leaving the folders walked to the end first, which may block.
-    bool take_next(folder_walk& walk, std::deque<path_queue::entry>& upcoming, std::size_t wanted, item& next);
+    // queue ahead of their turn (`upcoming`, topped up to `wanted`), else from the queue;
+    // `wait` while the batch drained but for files in hand; `nothing` when the worker is to
+    // end: stopped, or the batch drained and forgotten. Under the lock, but for leaving the
+    // folders walked to the end first, which may block.
+    enum class taken { entry, wait, nothing };
+    taken take_next(folder_walk& walk, std::deque<path_queue::entry>& upcoming, std::size_t wanted,
+                    count_pool& counters, open_ahead& ahead, item& next);
+    // Takes back the files counted, oldest first, and adds their results; with wait, first
+    // waits for the oldest in hand. False when the state is no longer running.
+    bool take_back(count_pool& counters, open_ahead& ahead, bool wait);
+    // Takes back every file in hand, so that a failure added next comes after them.
+    void take_back_all(count_pool& counters, open_ahead& ahead);
     // On the worker: reads the folder whole and makes it the walk's deepest level while the
     // state stays running; a folder it cannot open or read fails with the reason. With root
     // (the folder queued), false when the path is no folder, to be counted as a file.
     // With ignoring on, the entries its rules name are left out as if never listed.
-    bool enter_folder(folder_walk& walk, ignoring& rules, const item& folder, bool root);
+    bool enter_folder(folder_walk& walk, ignoring& rules, const item& folder, bool root, count_pool& counters,
+                      open_ahead& ahead);
     // Brings the rules to the folder read (at `path`, named `name` in the one above; with
     // root, the folder given, whose rules are loaded from the work tree's root down) and
     // drops the entries they name, adding the rules files that could not be read to failures.
@@ -163,38 +176,28 @@ private:
     // the state stays running.
     void wait_for_room();
 
-    // Counts one file while the state stays running, reading through buffer; false, with the
-    // reason, when it cannot be opened as a regular file or a read fails. With missed_cache,
-    // the first read takes only what is in memory, and *missed_cache is set when that was not
-    // all. Called on the worker without the lock. A file opened ahead goes to count_opened
-    // (engine/count_file.h), with run_blocking as its executor of calls that may block.
-    bool count_file(const std::string& path, std::span<char> buffer, counts& counted, failure_reason& reason,
-                    bool* missed_cache = nullptr, bool utf8_characters = false);
     static constexpr auto run_blocking = [](auto call) { return unattended(call); };
 
-    // 128 KiB per read(): large enough that a read() costs little per byte, small enough to
-    // stay in L2.
-    static constexpr std::size_t read_size = 128 * 1024;
-    // Page-aligned, because the kernel copies into it several times faster than into the
-    // 16-byte-aligned block malloc returns (measured 0.09 s against 0.6 s per GiB).
-    struct alignas(4096) page {
-        char bytes[4096];
-    };
-    static std::unique_ptr<page[]> read_buffer() { return std::unique_ptr<page[]>(new page[read_size / sizeof(page)]); }
     // How long reset() and destruction wait for the worker to see a stop before they let it
     // go: far longer than a read that returns takes, far shorter than a person notices.
     static constexpr std::chrono::milliseconds grace{10};
 
     // Forgets the whole batch, processed and pending entries alike. Under the lock.
     void clear_batch();
+    // Stops the counting of the files in hand, before the worker is stopped: the counters
+    // are the worker's own, and see no state of the engine.
+    void stop_counting();
 
     // The batch: the entries not yet taken by the worker, and the counts of the entries known
     // (queued, or found by walks) and processed; the paths of those taken are the worker's.
     path_queue queue;
     std::uint64_t known = 0; // 0 while running only when the worker is on its way out
     std::uint64_t processed = 0;
-    std::atomic<std::uint64_t> file_size{0};
-    std::atomic<std::uint64_t> file_position{0};
+    // The current file's progress: of the oldest file in hand, on the board of the last worker
+    // started; once none is, of the last file taken back.
+    std::shared_ptr<count_pool::board> counting;
+    std::uint64_t file_size = 0;
+    std::uint64_t file_position = 0;
     std::uint64_t files_counted = 0;
     std::uint64_t files_failed = 0;
     std::uint64_t total_characters = 0;
@@ -213,4 +216,5 @@ private:
     std::uint64_t workers_abandoned = 0; // by reset(): blocked where no stop reached them
     std::uint64_t files_opened_ahead = 0; // counted (or failed) from a descriptor opened ahead
     bool prefetch_from_the_start = false; // open ahead before any cache miss
+    unsigned counters_wanted = count_pool::counters_for_this_machine();
 };

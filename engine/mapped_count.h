@@ -34,6 +34,21 @@ bool count_window(const char* window, std::size_t length, std::size_t skip, cons
                   const std::atomic<std::int32_t>& state, std::int32_t running,
                   std::atomic<std::uint64_t>& position, std::uint64_t base, counts& counted) noexcept;
 
+// Runs task(0) to task(count - 1), each once, and returns once all have run: here one after
+// another, on the calling thread. A pool of threads runs them side by side instead.
+struct one_by_one {
+    template <typename Task>
+    void operator()(std::size_t count, Task& task) const
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            task(i);
+    }
+};
+
+// How many windows are counted side by side at most: each is mapped whole while counted, and
+// mapped pages count towards the process's memory.
+inline constexpr std::size_t windows_at_once = 2;
+
 // Counts `file` on from total.bytes towards `size` a window at a time, joining what it counts
 // to `total`, storing the position and looking at `state` every 1 KiB as reads do. Ends at
 // `size`, at a stop, at the first window that is not wholly in memory (its pages would come
@@ -44,43 +59,68 @@ bool count_window(const char* window, std::size_t length, std::size_t skip, cons
 // themselves; false, with file.error(), when it could not be set. run_blocking(call) runs
 // the calls that may block for good (mapping revalidates a network file, seeking may too):
 // an executor for blocking calls, as the engine's unattended().
-template <typename BlockingExecutor>
+//
+// Bytes are counted windows_at_once windows at a time through side_by_side(count, task),
+// which runs task(0) to task(count - 1) as one_by_one does, on threads of its choosing;
+// windows are joined in file order, so the last line is judged at each join as in one count.
+// UTF-8 characters are counted a window at a time: a character split between two windows
+// needs the state the first one ends in.
+template <typename BlockingExecutor, typename SideBySide = one_by_one>
 bool count_mapped(input_file& file, std::uint64_t size, const std::atomic<std::int32_t>& state,
                   std::int32_t running, std::atomic<std::uint64_t>& position, BlockingExecutor run_blocking,
-                  counts& total)
+                  counts& total, SideBySide side_by_side = {})
 {
+    // Unmapped however this is left, a worker let go while mapping included.
+    struct window {
+        const char* data = nullptr;
+        std::size_t length = 0;
+        std::size_t skip = 0; // bytes before `at`, counted already
+        std::uint64_t at = 0;
+        counts counted;
+        bool whole = false; // counted with no page lost
+        ~window()
+        {
+            if (data != nullptr)
+                input_file::unmap(data, length);
+        }
+    };
     const std::uint64_t from = total.bytes;
+    const std::size_t at_once = total.utf8_characters ? 1 : windows_at_once;
     std::uint64_t at = from;
-    while (at < size && state.load(std::memory_order_acquire) == running) {
+    bool more = true;
+    while (more && at < size && state.load(std::memory_order_acquire) == running) {
+        window windows[windows_at_once];
+        std::size_t count = 0;
         // Windows start on a multiple of their size, whatever `at` is: file offsets and
         // addresses then share their 2 MiB alignment, and the kernel maps a large page-cache
         // folio with one page-table entry instead of faulting it in 64 KiB at a time.
-        const std::uint64_t start = at / map_window * map_window;
-        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(map_window, size - start));
-        // Unmapped however this is left, a worker let go while mapping included.
-        struct mapping {
-            const char* data = nullptr;
-            std::size_t length = 0;
-            ~mapping()
-            {
-                if (data != nullptr)
-                    input_file::unmap(data, length);
-            }
-        } window;
+        for (std::uint64_t start = at / map_window * map_window; count < at_once && start < size;
+             start += map_window) {
+            window& next = windows[count++];
+            next.length = static_cast<std::size_t>(std::min<std::uint64_t>(map_window, size - start));
+            next.at = std::max(start, at);
+            next.skip = static_cast<std::size_t>(next.at - start);
+        }
         run_blocking([&]() noexcept {
-            window.data = file.map_cached(start, length);
-            window.length = length;
+            for (std::size_t i = 0; i < count; ++i)
+                windows[i].data = file.map_cached(windows[i].at - windows[i].skip, windows[i].length);
         });
-        if (window.data == nullptr)
-            break;
-        const auto skip = static_cast<std::size_t>(at - start);
-        counts counted;
-        if (!count_window(window.data, length, skip, total, state, running, position, at, counted))
-            break;
-        total.join(counted);
-        at += counted.bytes;
-        if (counted.bytes < length - skip)
-            break; // stopped
+        auto count_one = [&](std::size_t i) noexcept {
+            window& one = windows[i];
+            if (one.data != nullptr)
+                one.whole = count_window(one.data, one.length, one.skip, i == 0 ? total : counts{}, state, running,
+                                         position, one.at, one.counted);
+        };
+        side_by_side(count, count_one);
+        for (std::size_t i = 0; i < count && more; ++i) {
+            const window& one = windows[i];
+            more = one.data != nullptr && one.whole;
+            if (!more)
+                break;
+            total.join(one.counted);
+            at += one.counted.bytes;
+            more = one.counted.bytes == one.length - one.skip; // else stopped
+        }
     }
     return at == from || run_blocking([&]() noexcept { return file.seek(at); });
 }

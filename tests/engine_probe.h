@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 class engine_probe {
 public:
@@ -20,43 +21,56 @@ public:
 
     std::uint64_t workers_abandoned() { return under_lock(counter.workers_abandoned); }
     std::uint64_t files_opened_ahead() { return under_lock(counter.files_opened_ahead); }
-    std::uint64_t file_size() const { return counter.file_size; }
-    std::uint64_t file_position() const { return counter.file_position.load(std::memory_order_relaxed); }
-    // Stale progress, which the next count must overwrite.
-    void set_progress(std::uint64_t size, std::uint64_t position)
-    {
-        counter.file_size = size;
-        counter.file_position = position;
-    }
+    // Before the first file is added: how many threads count side by side (1: the worker alone).
+    void use_counters(unsigned counters) { counter.counters_wanted = counters; }
 
     struct result {
         bool opened;
         std::uint64_t characters;
         std::uint64_t lines;
         std::string reason; // why it failed, in words
+        std::uint64_t size; // the progress shown for it once counted
+        std::uint64_t position;
     };
-    // count_file on the calling thread, as the worker runs it; with as_running false, as
-    // after a stop; with utf8_characters, its characters in UTF-8. The engine must have no worker.
+    // The progress shown: of the oldest file in hand, or of the last one counted.
+    std::uint64_t file_size() { return progress().first; }
+    std::uint64_t file_position() { return progress().second; }
+
+    // One file counted on the calling thread, as a counter counts it; with as_running false,
+    // as after a stop; with utf8_characters, its characters in UTF-8.
     result count(const std::string& path, bool as_running = true, bool utf8_characters = false)
     {
-        counter.state = as_running ? engine::running : engine::cancelled;
+        count_pool::job file;
+        file.target.name = path;
+        file.utf8_characters = utf8_characters;
+        return count(file, as_running);
+    }
+    // The same for a job made by the caller, who may watch its progress meanwhile.
+    result count(count_pool::job& file, bool as_running = true)
+    {
         if (!buffer)
-            buffer = engine::read_buffer();
-        result r{false, ~0ull, ~0ull, {}};
-        failure_reason reason;
-        counts counted;
-        r.opened = counter.count_file(path, {buffer[0].bytes, engine::read_size}, counted, reason, nullptr,
-                                       utf8_characters);
+            buffer = read_buffer();
+        count_pool::board board;
+        board.state = as_running ? count_pool::board::counting : 0;
+        count_pool::count(board, file, {buffer[0].bytes, read_size}, [](auto call) { return call(); });
+        result r{file.opened, ~0ull, ~0ull, failure_text(file.reason, failure_reader::tool), file.size,
+                 file.position};
         if (r.opened) {
-            r.characters = counted.characters();
-            r.lines = counted.lines();
+            r.characters = file.counted.characters();
+            r.lines = file.counted.lines();
         }
-        r.reason = failure_text(reason, failure_reader::tool);
-        counter.state = engine::finished;
         return r;
     }
 
 private:
+    std::pair<std::uint64_t, std::uint64_t> progress()
+    {
+        const std::lock_guard<lib::lockable> guard(counter);
+        std::pair<std::uint64_t, std::uint64_t> shown{counter.file_size, counter.file_position};
+        if (counter.counting)
+            counter.counting->oldest_progress(shown.first, shown.second);
+        return shown;
+    }
     std::uint64_t under_lock(const std::uint64_t& field)
     {
         const std::lock_guard<lib::lockable> guard(counter);
@@ -64,5 +78,5 @@ private:
     }
 
     engine& counter;
-    std::unique_ptr<engine::page[]> buffer; // page-aligned, as the worker's own
+    std::unique_ptr<read_page[]> buffer; // page-aligned, as the counters' own
 };

@@ -218,6 +218,7 @@ TEST_F(HeldWalk, EntriesSwappedForLinksMeanwhileAreNotFollowed)
         return;
 
     engine counter;
+    engine_probe(counter).use_counters(1); // else "b" is counted while "a" is read
     counter.add_file(dir.path("tree"), true);
     ASSERT_TRUE(fs->wait_until_holding(30s)); // in "c/a", the names of "c" read
     std::filesystem::remove(dir.path("tree/c/b"));
@@ -319,6 +320,7 @@ TEST_F(StalledReads, FilesOpenedAheadCountWhatTheirDescriptorsReadAndFailInTheir
     engine counter;
     engine_probe probe(counter);
     probe.open_ahead_at_once();
+    probe.use_counters(1); // else the files after "stall" are counted while it is read
     counter.add_files(batch);
     ASSERT_TRUE(fs->wait_until_holding(30s));
     // The files after "stall" are opened by a thread of their own while it is read.
@@ -347,6 +349,7 @@ TEST_F(StalledReads, ResetAndDestructionCloseWhatWasOpenedAhead)
     batch.front() = fs->path("stall");
     engine blocked;
     engine_probe(blocked).open_ahead_at_once();
+    engine_probe(blocked).use_counters(1); // the rest stay opened ahead meanwhile
     blocked.add_files(batch);
     ASSERT_TRUE(fs->wait_until_holding(30s));
     EXPECT_TRUE(eventually([&] { return descriptors_of_this_process() >= descriptors + 19; }));
@@ -358,6 +361,7 @@ TEST_F(StalledReads, ResetAndDestructionCloseWhatWasOpenedAhead)
     batch.front() = fs->path("slow");
     auto counter = std::make_unique<engine>();
     engine_probe(*counter).open_ahead_at_once();
+    engine_probe(*counter).use_counters(1);
     counter->add_files(batch);
     ASSERT_TRUE(eventually([&] { return counter->file_percent() > 0; }));
     EXPECT_TRUE(eventually([&] { return descriptors_of_this_process() >= descriptors + 19; }));

@@ -109,8 +109,8 @@ TEST(CountFile, FollowsTheCountingRule)
         EXPECT_TRUE(r.opened) << c.name;
         EXPECT_EQ(r.characters, c.bytes.size()) << c.name;
         EXPECT_EQ(r.lines, c.lines) << c.name;
-        EXPECT_EQ(probe.file_size(), c.bytes.size()) << c.name;
-        EXPECT_EQ(probe.file_position(), c.bytes.size()) << c.name;
+        EXPECT_EQ(r.size, c.bytes.size()) << c.name;
+        EXPECT_EQ(r.position, c.bytes.size()) << c.name;
     }
 }
 
@@ -164,7 +164,7 @@ TEST(CountFile, NotRunningReadsNothingButTakesTheWholeSize)
     EXPECT_TRUE(r.opened);
     EXPECT_EQ(r.characters, 0u);
     EXPECT_EQ(r.lines, 0u);
-    EXPECT_EQ(probe.file_size(), five_gib);
+    EXPECT_EQ(r.size, five_gib);
 }
 
 TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
@@ -193,12 +193,11 @@ TEST(CountFile, AnythingButAReadableRegularFileFailsToOpen)
     EXPECT_EQ(probe.count(engine_path(dir.folder())).reason, "is a folder; use -r");
 
     for (const std::string& path : bad) {
-        probe.set_progress(99, 99);
         const engine_probe::result r = probe.count(path);
         EXPECT_FALSE(r.opened) << path;
         EXPECT_FALSE(r.reason.empty()) << path;
-        EXPECT_EQ(probe.file_size(), 0u) << path;
-        EXPECT_EQ(probe.file_position(), 0u) << path;
+        EXPECT_EQ(r.size, 0u) << path;
+        EXPECT_EQ(r.position, 0u) << path;
     }
 #ifndef _WIN32
     ::close(sock);
@@ -224,7 +223,7 @@ TEST(CountFile, FilesOfNoKnownOrOnlyNominalSizeAreReadToTheEnd)
     engine_probe probe(counter);
     const auto r = probe.count(path);
     EXPECT_TRUE(r.opened);
-    EXPECT_EQ(probe.file_size(), 0u);
+    EXPECT_EQ(r.size, 0u);
     EXPECT_EQ(r.characters, bytes.size());
     EXPECT_EQ(r.lines, static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'))
                            + (bytes.back() != '\n'));
@@ -340,7 +339,13 @@ TEST(CountFile, MappedFilesCountAlikeAndOneTruncatedMeanwhileFails)
     const auto mapped = probe.count(dir.write("text", bytes));
     EXPECT_EQ(mapped.characters, bytes.size());
     EXPECT_EQ(mapped.lines, static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
-    EXPECT_EQ(probe.file_position(), bytes.size());
+    EXPECT_EQ(mapped.position, bytes.size());
+    // The same through an engine whose second counter counts every other window meanwhile.
+    engine side_by_side;
+    engine_probe(side_by_side).use_counters(2);
+    side_by_side.add_file(dir.path("text"));
+    side_by_side.wait();
+    EXPECT_EQ(totals_of(side_by_side), (totals{1, 0, bytes.size(), mapped.lines}));
 
     // Zeros, which take no room on the disk; a watcher truncates the file once the count is
     // some way into it. Whether that comes before the count ends is a race: tried until it
@@ -351,14 +356,15 @@ TEST(CountFile, MappedFilesCountAlikeAndOneTruncatedMeanwhileFails)
     for (int attempt = 0; attempt < 50 && !failed; ++attempt) {
         ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size)), 0);
         ASSERT_EQ(probe.count(path).characters, size); // brings it into memory
-        probe.set_progress(0, 0);
+        count_pool::job file;
+        file.target.name = path;
         std::atomic<bool> counted{false};
         std::thread watcher([&] {
-            while (probe.file_position() < 6 << 20 && !counted)
+            while (file.position < 6 << 20 && !counted)
                 std::this_thread::yield();
             ::truncate(path.c_str(), 0);
         });
-        const auto r = probe.count(path);
+        const auto r = probe.count(file);
         counted = true;
         watcher.join();
         failed = !r.opened;
@@ -609,9 +615,9 @@ TEST(CountFile, WindowsSharingNamesAndDevices)
     for (const std::string& path : {engine_path(dir.folder()), std::string("NUL"), std::string("CON"),
                                     engine_path(dir.folder() / "nul"), std::string("\\\\.\\PhysicalDrive0"),
                                     engine_path(pipe_name), std::string("\xff")}) {
-        probe.set_progress(99, 99);
-        EXPECT_FALSE(probe.count(path).opened) << path;
-        EXPECT_EQ(probe.file_size(), 0u) << path;
+        const engine_probe::result r = probe.count(path);
+        EXPECT_FALSE(r.opened) << path;
+        EXPECT_EQ(r.size, 0u) << path;
     }
     OVERLAPPED waiting{};
     waiting.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -688,6 +694,7 @@ TEST(Engine, EachCountIsKeptBoundedOrStreamedInOrderAndForgottenOnReset)
 {
     scratch_dir dir;
     engine counter;
+    engine_probe(counter).use_counters(4); // side by side, on any machine: yet taken back in order
     const std::string a = dir.write("a", "one\ntwo\n");
     std::vector<std::string> batch(engine::counts_kept + 1, a);
     batch.insert(batch.begin(), {dir.write("b", "x"), dir.path("missing")});
@@ -853,7 +860,7 @@ TEST(Engine, PercentagesFollowTheBatchAndResetStopsALongCount)
     // (a worker that found nothing pending would end the batch), the second for far longer
     // than this test runs.
     const std::string huge = dir.sparse("huge", 16ull << 30);
-    counter.add_file(dir.sparse("first", 1ull << 30));
+    counter.add_file(dir.sparse("first", 256ull << 20));
     counter.add_file(dir.path("missing"));
     counter.add_file(huge);
     counter.add_file(dir.write("b", "b"));

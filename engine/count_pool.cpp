@@ -1,0 +1,185 @@
+#include "count_pool.h"
+
+#include <algorithm>
+
+void count_pool::board::stop() noexcept
+{
+    {
+        const std::lock_guard lock(mutex);
+        state = 0;
+    }
+    settled.notify_all();
+}
+
+void count_pool::board::side_by_side(std::size_t count, task_type task, void* context) noexcept
+{
+    shared_run run{task, context, count, 0, 0};
+    std::unique_lock lock(mutex);
+    if (spread != nullptr || count < 2) {
+        lock.unlock();
+        for (std::size_t i = 0; i < count; ++i)
+            task(context, i);
+        return;
+    }
+    spread = &run;
+    work.notify_all();
+    while (run.next < run.count)
+        run_next_task(lock);
+    spread_done.wait(lock, [&] { return run.running == 0; });
+    spread = nullptr;
+}
+
+void count_pool::board::run_next_task(std::unique_lock<std::mutex>& lock) noexcept
+{
+    shared_run& run = *spread;
+    ++run.running;
+    const std::size_t i = run.next++;
+    lock.unlock();
+    run.task(run.context, i);
+    lock.lock();
+    if (--run.running == 0 && run.next == run.count)
+        spread_done.notify_one();
+}
+
+bool count_pool::board::awaited_counted() const
+{
+    for (std::size_t i = 0; i < awaited; ++i)
+        if (!jobs[i]->done)
+            return false;
+    return true;
+}
+
+bool count_pool::board::oldest_progress(std::uint64_t& size, std::uint64_t& position)
+{
+    const std::lock_guard lock(mutex);
+    if (jobs.empty())
+        return false;
+    size = jobs.front()->size;
+    position = jobs.front()->position.load(std::memory_order_relaxed);
+    return true;
+}
+
+unsigned count_pool::counters_for_this_machine(unsigned most) noexcept
+{
+    return std::clamp(std::thread::hardware_concurrency(), 1u, most);
+}
+
+count_pool::count_pool(unsigned counters)
+    : state(std::make_shared<board>()), counters(std::max(counters, 1u)), room(8 * this->counters),
+      no_thread(counters <= 1)
+{
+}
+
+void count_pool::open(job& file) noexcept
+{
+    // A walk's file is opened relative to its folder, never by its path.
+    if (file.target.folder != nullptr)
+        file.file.open_at(file.target.folder->native_handle(), file.target.name);
+    else
+        file.file.open(file.target.name);
+}
+
+bool count_pool::start_counters() noexcept
+{
+    if (no_thread)
+        return false;
+    if (!threads.empty())
+        return true;
+    try {
+        for (unsigned i = 0; i < counters; ++i)
+            threads.emplace_back(run, state);
+        return true;
+    } catch (const std::exception&) {
+        // No memory or no thread left: those started count, else the worker does.
+        no_thread = threads.empty();
+        return !no_thread;
+    }
+}
+
+bool count_pool::add(std::unique_ptr<job> file, bool counted_here)
+{
+    bool full;
+    bool idle;
+    {
+        const std::lock_guard lock(state->mutex);
+        idle = state->started == state->jobs.size();
+        state->jobs.push_back(std::move(file));
+        state->started += counted_here ? 1 : 0;
+        full = state->jobs.size() >= room;
+    }
+    if (idle && !counted_here)
+        state->work.notify_one();
+    return full;
+}
+
+std::size_t count_pool::in_hand()
+{
+    const std::lock_guard lock(state->mutex);
+    return state->jobs.size();
+}
+
+void count_pool::take_done(std::vector<std::unique_ptr<job>>& into)
+{
+    const std::lock_guard lock(state->mutex);
+    while (!state->jobs.empty() && state->jobs.front()->done) {
+        into.push_back(std::move(state->jobs.front()));
+        state->jobs.pop_front();
+        --state->started;
+    }
+}
+
+void count_pool::wait_for_oldest() noexcept
+{
+    std::unique_lock lock(state->mutex);
+    state->awaited = std::max<std::size_t>(state->jobs.size() / 2, 1);
+    state->awaited = std::min(state->awaited, state->jobs.size());
+    state->settled.wait(lock, [&] { return state->state != board::counting || state->awaited_counted(); });
+    state->awaited = 0;
+}
+
+void count_pool::close_all() noexcept
+{
+    state->stop();
+    {
+        const std::lock_guard lock(state->mutex);
+        state->closing = true;
+    }
+    state->work.notify_all();
+    for (std::thread& counter : threads)
+        counter.join();
+    threads.clear();
+    const std::lock_guard lock(state->mutex);
+    state->jobs.clear();
+    state->started = 0;
+}
+
+void count_pool::run(std::shared_ptr<board> state) noexcept
+{
+    const std::unique_ptr<read_page[]> buffer = read_buffer();
+    const auto run_here = [](auto call) { return call(); };
+    std::unique_lock lock(state->mutex);
+    for (;;) {
+        const auto spread_waits = [&] {
+            return state->spread != nullptr && state->spread->next < state->spread->count;
+        };
+        state->work.wait(lock, [&] {
+            return state->closing || spread_waits() || state->started < state->jobs.size();
+        });
+        if (state->closing)
+            return;
+        if (spread_waits()) {
+            state->run_next_task(lock);
+            continue;
+        }
+        job& file = *state->jobs[state->started++];
+        lock.unlock();
+        count(*state, file, {buffer[0].bytes, read_size}, run_here);
+        lock.lock();
+        file.done = true;
+        // The worker waits for the older half: woken once, by the last of them.
+        if (state->awaited > 0 && state->awaited_counted()) {
+            state->awaited = 0;
+            state->settled.notify_one();
+        }
+    }
+}

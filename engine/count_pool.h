@@ -1,0 +1,169 @@
+#pragma once
+
+#include "engine/count_file.h"
+#include "engine/counts.h"
+#include "engine/failure.h"
+#include "engine/input_file.h"
+#include "engine/open_ahead.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+// The counters of one worker: threads of its own, one per core, that open and count the files
+// the worker hands over, side by side, while the worker walks on and takes the outcomes back
+// in the order it handed the files over. One core reads one file at a time and leaves the
+// others idle; cached small files are all system calls, which overlap on several cores.
+//
+// Owned by one worker and used only on it, but for the board, which the engine shares to
+// stop the counters and to show the oldest file's progress. With one counter (a one-core
+// machine, or no thread to be had) the worker counts each file itself as it hands it over.
+class count_pool {
+public:
+    // A file to count, and what counting it found.
+    struct job {
+        input_file file; // opened ahead; else `target` is opened here
+        open_ahead::target target;
+        std::string path; // what the result is reported by
+        bool opened_ahead = false;
+        bool walked = false; // found by a walk
+        bool utf8_characters = false;
+        bool look_for_misses = false; // the first read takes only what is in memory
+
+        // Read by the poller while the file is counted.
+        std::atomic<std::uint64_t> size{0};
+        std::atomic<std::uint64_t> position{0};
+
+        bool opened = false;
+        counts counted;
+        failure_reason reason;
+        bool missed_cache = false;
+        bool done = false; // under the board's mutex
+    };
+
+    // What the engine shares with the worker's counters, kept alive by every thread that
+    // touches it: a worker let go leaves its counters to end on their own.
+    struct board {
+        // Seen by count_opened as the state to count while: stop() turns it off.
+        static constexpr std::int32_t counting = 1;
+        std::atomic<std::int32_t> state{counting};
+
+        std::mutex mutex;
+        std::condition_variable work; // for the counters
+        std::condition_variable settled; // for the worker
+        std::condition_variable spread_done; // for the thread whose tasks others run
+        std::deque<std::unique_ptr<job>> jobs; // in hand, oldest first
+        std::size_t started = 0; // jobs[0, started) are taken by a counter
+        std::size_t awaited = 0; // the worker waits for jobs[0, awaited) to be counted
+        bool closing = false;
+
+        // Ends the counting of every file in hand within one 1 KiB block, at any time, from
+        // any thread; what it leaves is no count and is dropped.
+        void stop() noexcept;
+        // Runs task(context, 0) to task(context, count - 1) on the calling thread and on the
+        // counters idle meanwhile, and returns once all have run: a big file's mapped windows,
+        // counted side by side. The tasks must not block. One such run at a time: a second
+        // one meanwhile runs on its caller alone.
+        using task_type = void (*)(void* context, std::size_t i) noexcept;
+        void side_by_side(std::size_t count, task_type task, void* context) noexcept;
+        struct shared_run {
+            task_type task = nullptr;
+            void* context = nullptr;
+            std::size_t count = 0;
+            std::size_t next = 0; // the next task to take
+            std::size_t running = 0; // taken by counters and not done
+        };
+        shared_run* spread = nullptr; // under the mutex
+        // Runs the next task of `spread`, taken under `lock`, with the lock let go meanwhile.
+        void run_next_task(std::unique_lock<std::mutex>& lock) noexcept;
+
+        // Whether the jobs the worker waits for are counted; under the mutex.
+        bool awaited_counted() const;
+        // The oldest file in hand's size and how far its count got; false when none is.
+        bool oldest_progress(std::uint64_t& size, std::uint64_t& position);
+    };
+
+    // Counters to start: one per core, at most `most`.
+    static unsigned counters_for_this_machine(unsigned most = 16) noexcept;
+
+    explicit count_pool(unsigned counters);
+    // Waits for the counters' reads under way, which may block for good: a worker that may be
+    // let go calls close_all() through unattended() before.
+    ~count_pool() { close_all(); }
+    count_pool(const count_pool&) = delete;
+    count_pool& operator=(const count_pool&) = delete;
+
+    const std::shared_ptr<board>& shared() const { return state; }
+    // How many files are in hand: handed over and not taken back.
+    std::size_t in_hand();
+
+    // Hands a file over, to be counted on a counter; where there is none, counts it at once,
+    // with run_blocking(call) running each call that may block for good (engine/count_file.h).
+    // True when enough are in hand to keep every counter busy: then the worker waits for
+    // some before it hands over more, so that memory and open files stay bounded.
+    template <typename BlockingExecutor>
+    bool hand_over(std::unique_ptr<job> file, std::span<char> buffer, BlockingExecutor run_blocking)
+    {
+        const bool here = !start_counters();
+        job& added = *file;
+        const bool full = add(std::move(file), here); // in hand while counted, for its progress
+        if (here) {
+            count(*state, added, buffer, run_blocking);
+            const std::lock_guard lock(state->mutex);
+            added.done = true;
+        }
+        return full;
+    }
+    // Appends the files in hand counted so far, oldest first, up to the first not counted
+    // yet, taken back.
+    void take_done(std::vector<std::unique_ptr<job>>& into);
+    // Waits until the older half of the files in hand (at least the oldest) are counted, or
+    // the board is stopped: taken back in one go, they leave room for as many, and the worker
+    // sleeps once per so many files instead of once per file.
+    void wait_for_oldest() noexcept;
+    // Stops the board, then waits for each counter to end (after the read under way returns).
+    void close_all() noexcept;
+
+    // Opens the job's file unless it was opened ahead, and counts it.
+    template <typename BlockingExecutor>
+    static void count(board& on, job& file, std::span<char> buffer, BlockingExecutor run_blocking)
+    {
+        if (!file.opened_ahead)
+            run_blocking([&]() noexcept { open(file); });
+        const auto side_by_side = [&on](std::size_t count, auto& task) {
+            using task_of = std::remove_reference_t<decltype(task)>;
+            const board::task_type run = [](void* context, std::size_t i) noexcept {
+                (*static_cast<task_of*>(context))(i);
+            };
+            on.side_by_side(count, run, &task);
+        };
+        file.opened = count_opened(file.file, buffer, on.state, board::counting, file.size, file.position,
+                                   run_blocking, file.counted, file.reason,
+                                   file.look_for_misses ? &file.missed_cache : nullptr, file.utf8_characters,
+                                   side_by_side);
+        file.target.folder.reset(); // closing may block like reading
+    }
+
+private:
+    static void open(job& file) noexcept;
+    bool start_counters() noexcept;
+    // Puts the file in hand; with counted_here, taken by the caller, not by a counter.
+    bool add(std::unique_ptr<job> file, bool counted_here);
+    static void run(std::shared_ptr<board> state) noexcept;
+
+    std::shared_ptr<board> state;
+    std::vector<std::thread> threads;
+    unsigned counters;
+    std::size_t room; // how many files may be in hand
+    bool no_thread; // one counter, or starting one failed: the worker counts
+};
