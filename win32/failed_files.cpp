@@ -2,7 +2,7 @@
 
 #include "clipboard.h"
 #include "field_text.h"
-#include "placement.h"
+#include "list_window.h"
 #include "resource.h"
 
 #include "engine/engine.h"
@@ -73,17 +73,10 @@ INT_PTR CALLBACK failed_files_procedure(HWND window, UINT message, WPARAM wparam
 
 void show_failed_files(HWND owner, failed_files& list)
 {
-    if (!list.window) {
-        const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
-        list.window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_FAILED_FILES), owner, failed_files_procedure, 0);
-        if (!list.window)
-            return;
-        // The main window's icons in its caption and in Alt+Tab, rather than the system's.
-        for (const WPARAM size : {ICON_BIG, ICON_SMALL})
-            SendMessageW(list.window, WM_SETICON, size, SendMessageW(owner, WM_GETICON, size, 0));
-        // So that the totals stay in view, and the list's buttons on the screen.
-        put_below(list.window, owner);
-    }
+    if (!list.window)
+        list.window = create_list_window(owner, IDD_FAILED_FILES, failed_files_procedure, 0);
+    if (!list.window)
+        return;
     ShowWindow(list.window, SW_SHOW);
     refresh_failed_files(list);
     SetForegroundWindow(list.window);
@@ -104,12 +97,7 @@ void refresh_failed_files(failed_files& list)
         SendMessageW(field, EM_SETSEL, end, end);
         SendMessageW(field, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    const std::uint64_t not_kept = list.counter->failures_not_kept();
-    HWND label = GetDlgItem(list.window, IDC_NOT_KEPT);
-    // Rewritten only when the count moved: a static control repaints on every SetWindowText.
-    if (const std::wstring text = lib::to_utf16(not_kept_text(not_kept)); window_text(label) != text)
-        SetWindowTextW(label, text.c_str());
-    ShowWindow(label, not_kept != 0 ? SW_SHOW : SW_HIDE);
+    show_not_kept(GetDlgItem(list.window, IDC_NOT_KEPT), list.counter->failures_not_kept());
 }
 
 void clear_failed_files(failed_files& list)

@@ -71,13 +71,15 @@ read_field() {
     # An owner that does not answer must not hold the test.
     timeout 5 xclip -o -selection clipboard 2>/dev/null
 }
-# Waits up to 10 s for a field to show the expected text; counting takes its time.
+# Waits up to 14 s for a field to show the expected text; counting takes its time. Reads
+# further apart than the double-click time (half a second), so that two clicks are never
+# taken for a double-click, which opens a list over the window.
 expect_field() {
     local seen
     for _ in $(seq 20); do
         seen=$(read_field "$1")
         [ "$seen" = "$2" ] && return 0
-        sleep 0.3
+        sleep 0.6
     done
     fail "the $1 field shows '$seen', expected '$2'"
 }
