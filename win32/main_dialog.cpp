@@ -37,7 +37,7 @@ struct main_dialog {
     bool skip_ignored = skip_ignored_setting(); // for files handed over too: this window's
     // Count Unicode Characters, as remembered: for every file queued here, handed over too.
     bool unicode_characters = unicode_characters_setting();
-    failed_files failed{nullptr, &counter};
+    failed_files failed{&counter};
     // A window of its own (--new-window), put beside the one already open.
     bool beside_others = false;
     // Where the window is while not minimised, remembered on closing.

@@ -4,10 +4,11 @@
 # window, and one that finds the window stopped gives up within seconds; files dragged from
 # another program (a non-ASCII name, CRLF lines, a folder) are counted; the three fields are
 # read back through the clipboard; Ctrl+Shift+C copies the totals; a double-click on the
-# files field lists the failed one, under Pomvane's icon; Reset zeroes them; Count Files in
-# Folders is remembered; Ctrl+V adds files (and a folder's file) another Windows program put
-# on the clipboard; Ctrl+O's chooser adds the names typed into it; About opens from the
-# system menu and closes; Escape ends the process with status 0.
+# files field lists the failed one, under Pomvane's icon, Ctrl+C copies its row and Enter
+# closes the list; Reset zeroes them; Count Files in Folders is remembered; Ctrl+V adds files
+# (and a folder's file) another Windows program put on the clipboard; Ctrl+O's chooser adds
+# the names typed into it; About opens from the system menu and closes; Escape ends the
+# process with status 0.
 # Started again, it comes back onto the screen from a place remembered off it, and
 # --new-window opens cascaded from it.
 #   window_test.sh POMVANE.EXE HELPER CLIPBOARD.EXE
@@ -153,6 +154,22 @@ icon() { xprop -id "$1" _NET_WM_ICON | md5sum; }
 eval "$(xdotool getwindowgeometry --shell "$failed_list")"
 [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 640 ] && [ $((Y + HEIGHT)) -le 480 ] \
     || fail "the failed files list is not wholly on the screen: ${X},${Y} (${WIDTH}x${HEIGHT})"
+# The list has the focus: Down selects its row, which Ctrl+C copies as PATH: REASON, read
+# from the list view's own rows.
+printf unread | xclip -selection clipboard -i >/dev/null 2>&1
+xdotool windowfocus --sync "$failed_list" key Down ctrl+c
+eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
+[[ $copied == 'Z:\'*'\files\a folder: is a folder; turn on Count Files in Folders'* ]] \
+    || fail "Ctrl+C in the failed files list copied '$copied'"
+# Enter closes, as Close is the default button, rather than pressing Copy.
+printf unread | xclip -selection clipboard -i >/dev/null 2>&1
+xdotool windowfocus --sync "$failed_list" key Return
+eventually 50 eval '[ -z "$(window_named "Failed Files")" ]' || fail "Enter did not close the failed files list"
+[ "$(timeout 5 xclip -o -selection clipboard 2>/dev/null)" = unread ] || fail "Enter in the failed files list copied"
+# Opened again, the list is the one kept; Copy takes it whole.
+click_item "$window" 66 8 100 12 --repeat 2 --delay 80
+eventually 100 eval 'failed_list=$(window_named "Failed Files"); [ -n "$failed_list" ]' \
+    || fail "a double-click on the files field did not list the failed files again"
 printf unread | xclip -selection clipboard -i >/dev/null 2>&1
 xdotool windowfocus --sync "$failed_list" key alt+c
 eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
