@@ -2,13 +2,13 @@
 # The Windows program under wine on Xvfb, driven as a user would: started with one file on
 # its command line, it is top-most; a second start hands its file over and leaves one
 # window, and one that finds the window stopped gives up within seconds; files dragged from
-# another program (a non-ASCII name, CRLF lines, a folder) are counted; the three fields are
-# read back through the clipboard; Ctrl+Shift+C copies the totals; a double-click on the
-# files field lists the failed one, under Pomvane's icon, Ctrl+C copies its row and Enter
-# closes the list; Reset zeroes them; Count Files in Folders is remembered; Ctrl+V adds files
-# (and a folder's file) another Windows program put on the clipboard; Ctrl+O's chooser adds
-# the names typed into it; About opens from the system menu and closes; Escape ends the
-# process with status 0.
+# another program (a non-ASCII name, CRLF lines, a folder) are counted, the hint's band lit
+# while they are over the window; the three fields are read back through the clipboard;
+# Ctrl+Shift+C copies the totals; a double-click on the files field lists the failed one,
+# under Pomvane's icon, Ctrl+C copies its row and Enter closes the list; Reset zeroes them;
+# Count Files in Folders is remembered; Ctrl+V adds files (and a folder's file) another
+# Windows program put on the clipboard; Ctrl+O's chooser adds the names typed into it; About
+# opens from the system menu and closes; Escape ends the process with status 0.
 # Started again, it comes back onto the screen from a place remembered off it, and
 # --new-window opens cascaded from it.
 #   window_test.sh POMVANE.EXE HELPER CLIPBOARD.EXE
@@ -84,6 +84,12 @@ expect_field() {
     done
     fail "the $1 field shows '$seen', expected '$2'"
 }
+# The colour of the main window at a place in dialog units, as click_item places them.
+colour_at() {
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    "$helper" colour "$window" $((WIDTH * $1 / 173)) $((HEIGHT * $2 / 94)) 2>/dev/null
+}
 
 # The file on the command line is counted as if dropped.
 expect_field files 1
@@ -124,14 +130,29 @@ eval "$(xdotool getwindowgeometry --shell "$source")"
 from_x=$((X + WIDTH / 2)) from_y=$((Y + HEIGHT / 2))
 eval "$(xdotool getwindowgeometry --shell "$window")"
 to_x=$((X + WIDTH / 2)) to_y=$((Y + HEIGHT / 2))
+# The hint's band (7, 52 to 166, 68), its top left corner clear of the words, against the
+# window's background just above it: hidden once files are counted, lit while files are
+# dragged over the window, unlit once they leave it, and hidden again after the drop.
+background=$(colour_at 9 49)
+band() { [ "$(colour_at 9 53)" "$1" "$background" ]; }
+band = || fail "the hint's band shows while nothing is dragged: $(colour_at 9 53) on $background"
+travel() {
+    for step in $(seq 1 10); do
+        xdotool mousemove $(($1 + ($3 - $1) * step / 10)) $(($2 + ($4 - $2) * step / 10)) sleep 0.1
+    done
+}
 xdotool mousemove $from_x $from_y sleep 0.2 mousedown 1 sleep 0.2
-for step in $(seq 1 10); do
-    xdotool mousemove $((from_x + (to_x - from_x) * step / 10)) $((from_y + (to_y - from_y) * step / 10)) sleep 0.1
-done
+travel $from_x $from_y $to_x $to_y
+eventually 50 band != || fail "the hint's band did not light up while files were dragged over the window"
+travel $to_x $to_y $from_x $from_y
+eventually 50 band = || fail "the hint's band stayed lit after the files left the window"
+travel $from_x $from_y $to_x $to_y
+eventually 50 band != || fail "the hint's band did not light up when the files came back"
 xdotool sleep 0.3 mouseup 1
 eventually 300 test -s "$scratch/drag.out"
 [ "$(cat "$scratch/drag.out")" = dropped ] \
     || fail "the window did not take the drop ($(cat "$scratch/drag.out"))"
+eventually 50 band = || fail "the hint's band stayed lit after the drop: $(colour_at 9 53) on $background"
 
 expect_field files '4 (1 failed to open)'
 expect_field characters 34
