@@ -7,7 +7,10 @@
 //   pomvane-screenshot-helper grab WINDOW_ID OUTPUT.png
 //       Saves the window's picture once it has stopped changing, so that the counting has
 //       finished and the periodic refresh has shown the totals.
+//   pomvane-screenshot-helper colour WINDOW_ID X Y
+//       Prints the colour of the window's pixel at X, Y as #rrggbb, at once.
 #include <QApplication>
+#include <QColor>
 #include <QDrag>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -66,15 +69,38 @@ int drag(int argc, char** argv)
     return app.exec();
 }
 
+WId window_id(const char* given, bool& ok)
+{
+    const WId window = QString::fromLocal8Bit(given).toULongLong(&ok, 0);
+    if (!ok)
+        std::fprintf(stderr, "pomvane-screenshot-helper: bad window id %s\n", given);
+    return window;
+}
+
+int colour(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    bool ok = false, x_ok = false, y_ok = false;
+    const WId window = window_id(argv[2], ok);
+    const int x = QByteArray(argv[3]).toInt(&x_ok), y = QByteArray(argv[4]).toInt(&y_ok);
+    if (!ok || !x_ok || !y_ok)
+        return 2;
+    const QImage pixel = app.primaryScreen()->grabWindow(window, x, y, 1, 1).toImage();
+    if (pixel.width() != 1 || pixel.height() != 1) {
+        std::fprintf(stderr, "pomvane-screenshot-helper: no pixel at %d, %d of window %s\n", x, y, argv[2]);
+        return 1;
+    }
+    std::printf("%s\n", QColor(pixel.pixel(0, 0)).name().toLatin1().constData());
+    return 0;
+}
+
 int grab(int argc, char** argv)
 {
     QApplication app(argc, argv);
     bool ok = false;
-    const WId window = QString::fromLocal8Bit(argv[2]).toULongLong(&ok, 0);
-    if (!ok) {
-        std::fprintf(stderr, "pomvane-screenshot-helper: bad window id %s\n", argv[2]);
+    const WId window = window_id(argv[2], ok);
+    if (!ok)
         return 2;
-    }
     QScreen* screen = app.primaryScreen();
     // Stable for a second: ten times the window's refresh period.
     constexpr int interval_ms = 100, stable_grabs = 10, give_up_ms = 30000;
@@ -113,8 +139,11 @@ int main(int argc, char** argv)
         return drag(argc, argv);
     if (mode == "grab" && argc == 4)
         return grab(argc, argv);
+    if (mode == "colour" && argc == 5)
+        return colour(argc, argv);
     std::fprintf(stderr,
         "usage: pomvane-screenshot-helper drag FILE...\n"
-        "       pomvane-screenshot-helper grab WINDOW_ID OUTPUT.png\n");
+        "       pomvane-screenshot-helper grab WINDOW_ID OUTPUT.png\n"
+        "       pomvane-screenshot-helper colour WINDOW_ID X Y\n");
     return 2;
 }

@@ -3,10 +3,10 @@
 #include "clipboard.h"
 #include "field_text.h"
 #include "file_chooser.h"
+#include "list_window.h"
 #include "resource.h"
 
 #include "engine/engine.h"
-#include "present/failed_list.h"
 #include "present/totals_text.h"
 #include "lib/paths.h"
 
@@ -216,21 +216,11 @@ INT_PTR CALLBACK counted_files_procedure(HWND window, UINT message, WPARAM wpara
 
 void show_counted_files(HWND owner, counted_files& list)
 {
-    if (!list.window) {
-        const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
-        // The list view's class is registered only on request.
-        const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&controls);
-        list.window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_COUNTED_FILES), owner,
-                                         counted_files_procedure, reinterpret_cast<LPARAM>(&list));
-        if (!list.window)
-            return;
-        // Below the main window rather than over it, so that the totals stay in view.
-        RECT below;
-        GetWindowRect(owner, &below);
-        SetWindowPos(list.window, nullptr, below.left, below.bottom + 1, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    if (!list.window)
+        list.window = create_list_window(owner, IDD_COUNTED_FILES, counted_files_procedure,
+                                         reinterpret_cast<LPARAM>(&list));
+    if (!list.window)
+        return;
     ShowWindow(list.window, SW_SHOW);
     refresh_counted_files(list);
     SetForegroundWindow(list.window);
@@ -242,12 +232,7 @@ void refresh_counted_files(counted_files& list)
         return;
     if (list.files.take(*list.counter) != 0)
         arrange(list);
-    const std::uint64_t not_kept = list.counter->counted_not_kept();
-    HWND label = GetDlgItem(list.window, IDC_COUNTED_NOT_KEPT);
-    // Rewritten only when the count moved: a static control repaints on every SetWindowText.
-    if (const std::wstring text = lib::to_utf16(not_kept_text(not_kept)); window_text(label) != text)
-        SetWindowTextW(label, text.c_str());
-    ShowWindow(label, not_kept != 0 ? SW_SHOW : SW_HIDE);
+    show_not_kept(GetDlgItem(list.window, IDC_COUNTED_NOT_KEPT), list.counter->counted_not_kept());
 }
 
 void clear_counted_files(counted_files& list)

@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <ole2.h>
 
 #include <optional>
 
@@ -58,7 +59,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // The progress bars' window class is registered only on request.
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    // The file chooser is a COM object.
+    // The file chooser is a COM object; drops come through OLE.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    OleInitialize(nullptr);
     return run_main_dialog(instance, given.files, given.walk_folders, lock ? &*lock : nullptr) ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include "about_box.h"
 #include "clipboard.h"
 #include "counted_files.h"
+#include "drop_target.h"
 #include "dropped_paths.h"
 #include "failed_files.h"
 #include "field_text.h"
@@ -37,7 +38,7 @@ struct main_dialog {
     bool skip_ignored = skip_ignored_setting(); // for files handed over too: this window's
     // Count Unicode Characters, as remembered: for every file queued here, handed over too.
     bool unicode_characters = unicode_characters_setting();
-    failed_files failed{nullptr, &counter};
+    failed_files failed{&counter};
     // A window of its own (--new-window), put beside the one already open.
     bool beside_others = false;
     // Where the window is while not minimised, remembered on closing.
@@ -45,6 +46,9 @@ struct main_dialog {
     counted_files counted{&counter};
     // What the window shows now: a refresh that finds the engine's view the same draws nothing.
     std::optional<window_view> shown;
+    // Drops come through OLE, which also says while files are over the window.
+    std::optional<drop_target> dropping;
+    bool files_over = false;
 };
 
 // Failed Files, from the menu, its key or a double-click, once the window shows a failure.
@@ -65,10 +69,15 @@ void add(main_dialog& dialog, const std::vector<std::string>& paths, bool walk_g
     dialog.counter.add_files(paths, walk_given || dialog.walk_folders, dialog.skip_ignored, dialog.unicode_characters);
 }
 
-void show_bar(HWND bar, bool shown, std::uint32_t percent)
+// The hint while nothing is counted, in the bars' place; lit up, in the bars' place whatever
+// is counted, while files are dragged over the window.
+void show_hint(HWND window, const main_dialog& dialog)
 {
-    ShowWindow(bar, shown ? SW_SHOW : SW_HIDE);
-    SendMessageW(bar, PBM_SETPOS, percent, 0);
+    const bool counting = dialog.shown && dialog.shown->counting;
+    const bool hint = dialog.files_over || !dialog.shown || dialog.shown->hint_shown();
+    ShowWindow(GetDlgItem(window, IDC_HINT), hint ? SW_SHOW : SW_HIDE);
+    for (const int bar : {IDC_FILES_PROGRESS, IDC_FILE_PROGRESS})
+        ShowWindow(GetDlgItem(window, bar), counting && !dialog.files_over ? SW_SHOW : SW_HIDE);
 }
 
 void refresh(HWND window, main_dialog& dialog)
@@ -79,9 +88,9 @@ void refresh(HWND window, main_dialog& dialog)
     dialog.shown = view;
     refresh_failed_files(dialog.failed);
     refresh_counted_files(dialog.counted);
-    ShowWindow(GetDlgItem(window, IDC_HINT), view.hint_shown() ? SW_SHOW : SW_HIDE);
-    show_bar(GetDlgItem(window, IDC_FILES_PROGRESS), view.counting, view.files_percent);
-    show_bar(GetDlgItem(window, IDC_FILE_PROGRESS), view.counting, view.file_percent);
+    show_hint(window, dialog);
+    SendDlgItemMessageW(window, IDC_FILES_PROGRESS, PBM_SETPOS, view.files_percent, 0);
+    SendDlgItemMessageW(window, IDC_FILE_PROGRESS, PBM_SETPOS, view.file_percent, 0);
     set_field_text(GetDlgItem(window, IDC_LINES), lib::to_utf16(view.lines_text()));
     set_field_text(GetDlgItem(window, IDC_FILES), lib::to_utf16(files_text(view.totals)));
     set_field_text(GetDlgItem(window, IDC_CHARACTERS), lib::to_utf16(view.characters_text()));
@@ -112,12 +121,31 @@ HWND other_main_window(HWND window)
     return nullptr;
 }
 
+// A drop's files, through OLE or, without it, WM_DROPFILES: one call for the whole drop, so
+// that it is one batch.
+void drop(main_dialog& dialog, HDROP items)
+{
+    add(dialog, dropped_paths(items));
+}
+
+// While files are dragged over the window, the hint's band lights up.
+void show_files_over(HWND window, main_dialog& dialog, bool over)
+{
+    dialog.files_over = over;
+    show_hint(window, dialog);
+    InvalidateRect(GetDlgItem(window, IDC_HINT), nullptr, TRUE);
+}
+
 BOOL initialise(HWND window, main_dialog& dialog)
 {
     for (const int id : {IDC_FILES, IDC_CHARACTERS, IDC_LINES})
         edit_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
             GetDlgItem(window, id), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(field_procedure)));
-    DragAcceptFiles(window, TRUE);
+    dialog.dropping.emplace([window, &dialog](bool over) { show_files_over(window, dialog, over); },
+                            [&dialog](HDROP items) { drop(dialog, items); });
+    // Without OLE, files still drop, only unlit. Never both: a drop would come twice.
+    if (RegisterDragDrop(window, &*dialog.dropping) != S_OK)
+        DragAcceptFiles(window, TRUE);
     SetDlgItemTextW(window, IDC_HINT, lib::to_utf16(hint_words.text).c_str());
     append_system_menu_entries(window);
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(dialog.icon));
@@ -132,14 +160,6 @@ BOOL initialise(HWND window, main_dialog& dialog)
     SetTimer(window, REFRESH_TIMER_ID, REFRESH_PERIOD_MS, nullptr);
     // FALSE: the focus stays on the lines field.
     return FALSE;
-}
-
-void drop(main_dialog& dialog, HDROP items)
-{
-    const std::vector<std::string> paths = dropped_paths(items);
-    DragFinish(items);
-    // One call for the whole drop, so that it is one batch.
-    add(dialog, paths);
 }
 
 void come_to_front(HWND window)
@@ -240,19 +260,23 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         return FALSE;
     case WM_DROPFILES:
         drop(*dialog, reinterpret_cast<HDROP>(wparam));
+        DragFinish(reinterpret_cast<HDROP>(wparam));
         return TRUE;
     case WM_PAINT:
         if (!IsIconic(window))
             return FALSE;
         paint_minimised(window, dialog->icon);
         return TRUE;
-    case WM_CTLCOLORSTATIC:
-        // The hint in grey, on the dialog's own background; other controls as they are.
+    case WM_CTLCOLORSTATIC: {
+        // The hint in grey, on the dialog's own background, or in the selection's colours
+        // while files are over the window; other controls as they are.
         if (reinterpret_cast<HWND>(lparam) != GetDlgItem(window, IDC_HINT))
             return FALSE;
-        SetTextColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_GRAYTEXT));
-        SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+        const bool lit = dialog->files_over;
+        SetTextColor(reinterpret_cast<HDC>(wparam), GetSysColor(lit ? COLOR_HIGHLIGHTTEXT : COLOR_GRAYTEXT));
+        SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(lit ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(lit ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
+    }
     case WM_CONTEXTMENU:
         // A right-click on the window (the fields have their own menu) opens the system menu,
         // where the window's entries are, as the hint says.
@@ -293,6 +317,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         }
         return FALSE;
     case WM_DESTROY:
+        RevokeDragDrop(window);
         save_window_place(dialog->place);
         stop_serving(window);
         KillTimer(window, REFRESH_TIMER_ID);

@@ -3,15 +3,22 @@
 #include "drop_files.h"
 
 #include "dropped_paths.h"
+#include "failed_files.h"
 #include "field_text.h"
 #include "hand_over.h"
 #include "main_dialog.h"
 #include "options.h"
 #include "resource.h"
 
+#include "../eventually.h"
+#include "engine/engine.h"
+
+#include <commctrl.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -35,6 +42,35 @@ void use_own_desktop()
 INT_PTR CALLBACK ignore_messages(HWND, UINT, WPARAM, LPARAM)
 {
     return FALSE;
+}
+
+std::wstring clipboard_text()
+{
+    std::wstring text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    if (HANDLE memory = GetClipboardData(CF_UNICODETEXT)) {
+        text = static_cast<const wchar_t*>(GlobalLock(memory));
+        GlobalUnlock(memory);
+    }
+    CloseClipboard();
+    return text;
+}
+
+std::wstring item_text(HWND view, int item, int column)
+{
+    wchar_t text[1024] = L"";
+    LVITEMW asked{};
+    asked.iSubItem = column;
+    asked.pszText = text;
+    asked.cchTextMax = 1024;
+    SendMessageW(view, LVM_GETITEMTEXTW, WPARAM(item), reinterpret_cast<LPARAM>(&asked));
+    return text;
+}
+
+int text_width(HWND view, const std::wstring& text)
+{
+    return int(SendMessageW(view, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
 }
 
 } // namespace
@@ -186,4 +222,85 @@ TEST(Options, FilesAreMadeAbsoluteAndOptionsTakenUntilTheDashes)
     const window_options bad = parse_options({"--nonsense", "--help"});
     EXPECT_EQ(bad.what, window_options::action::usage_error);
     EXPECT_NE(bad.error.find("--nonsense"), std::string::npos);
+}
+
+// Failed Files: a row a failure, its reason whole in a column as wide as the widest, the
+// paths in the room left as the window grows; Ctrl+C copies the rows selected, a row's
+// tooltip holds it whole, a screen reader hears the list named, and Reset empties it.
+TEST(FailedFiles, ListsReasonsWholeAndPathsInTheRoomLeft)
+{
+    ASSERT_NO_FATAL_FAILURE(use_own_desktop());
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    engine counter;
+    counter.add_files(std::vector<std::string>{"C:\\no such folder\\missing.txt", "C:\\windows"});
+    ASSERT_TRUE(eventually([&counter] { return counter.totals().files_failed == 2; }));
+    failed_files list(&counter);
+    show_failed_files(owner, list);
+    ASSERT_NE(list.window, nullptr);
+    HWND view = GetDlgItem(list.window, IDC_FAILED_LIST);
+    ASSERT_EQ(ListView_GetItemCount(view), 2);
+    EXPECT_EQ(item_text(view, 0, 0), L"C:\\no such folder\\missing.txt");
+    EXPECT_EQ(item_text(view, 1, 0), L"C:\\windows");
+    const std::wstring folder = L"is a folder; turn on Count Files in Folders";
+    EXPECT_EQ(item_text(view, 1, 1), folder);
+
+    const auto widths = [view] {
+        RECT client;
+        GetClientRect(view, &client);
+        return std::make_tuple(ListView_GetColumnWidth(view, 0), ListView_GetColumnWidth(view, 1), int(client.right));
+    };
+    const auto [path_width, reason_width, room] = widths();
+    for (int item = 0; item < 2; ++item)
+        EXPECT_GT(reason_width, text_width(view, item_text(view, item, 1))) << "row " << item;
+    EXPECT_EQ(path_width + reason_width, room);
+    RECT place;
+    GetWindowRect(list.window, &place);
+    SetWindowPos(list.window, nullptr, 0, 0, place.right - place.left + 200, place.bottom - place.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    const auto [wider_path_width, same_reason_width, wider_room] = widths();
+    EXPECT_EQ(wider_room, room + 200);
+    EXPECT_EQ(same_reason_width, reason_width);
+    EXPECT_EQ(wider_path_width, path_width + 200);
+
+    // Ctrl+C, with the second row selected alone.
+    ListView_SetItemState(view, 1, LVIS_SELECTED, LVIS_SELECTED);
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(view, WM_KEYDOWN, 'C', 0);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(clipboard_text(), L"C:\\windows: " + folder + L"\r\n");
+
+    wchar_t tip[INFOTIPSIZE] = L"";
+    NMLVGETINFOTIPW asked{};
+    asked.hdr = {view, IDC_FAILED_LIST, LVN_GETINFOTIPW};
+    asked.pszText = tip;
+    asked.cchTextMax = INFOTIPSIZE;
+    asked.iItem = 1;
+    SendMessageW(list.window, WM_NOTIFY, IDC_FAILED_LIST, reinterpret_cast<LPARAM>(&asked));
+    EXPECT_EQ(std::wstring(tip), L"C:\\windows: " + folder);
+
+    IAccessible* accessible = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(view, DWORD(OBJID_CLIENT), __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&accessible)), S_OK);
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    accessible->get_accName(self, &name);
+    EXPECT_EQ(std::wstring(name ? name : L"(none)"), L"Failed files");
+    SysFreeString(name);
+    accessible->Release();
+    // Windows' readers take the label just before the list instead.
+    EXPECT_EQ(window_text(GetWindow(view, GW_HWNDPREV)), L"&Failed files:");
+
+    counter.reset();
+    clear_failed_files(list);
+    EXPECT_EQ(ListView_GetItemCount(view), 0);
+    DestroyWindow(list.window);
+    DestroyWindow(owner);
 }

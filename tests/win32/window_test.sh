@@ -2,12 +2,13 @@
 # The Windows program under wine on Xvfb, driven as a user would: started with one file on
 # its command line, it is top-most; a second start hands its file over and leaves one
 # window, and one that finds the window stopped gives up within seconds; files dragged from
-# another program (a non-ASCII name, CRLF lines, a folder) are counted; the three fields are
-# read back through the clipboard; Ctrl+Shift+C copies the totals; a double-click on the
-# files field lists the failed one, under Pomvane's icon; Reset zeroes them; Count Files in
-# Folders is remembered; Ctrl+V adds files (and a folder's file) another Windows program put
-# on the clipboard; Ctrl+O's chooser adds the names typed into it; About opens from the
-# system menu and closes; Escape ends the process with status 0.
+# another program (a non-ASCII name, CRLF lines, a folder) are counted, the hint's band lit
+# while they are over the window; the three fields are read back through the clipboard;
+# Ctrl+Shift+C copies the totals; a double-click on the files field lists the failed one,
+# under Pomvane's icon, Ctrl+C copies its row and Enter closes the list; Reset zeroes them;
+# Count Files in Folders is remembered; Ctrl+V adds files (and a folder's file) another
+# Windows program put on the clipboard; Ctrl+O's chooser adds the names typed into it; About
+# opens from the system menu and closes; Escape ends the process with status 0.
 # Started again, it comes back onto the screen from a place remembered off it, and
 # --new-window opens cascaded from it.
 #   window_test.sh POMVANE.EXE HELPER CLIPBOARD.EXE
@@ -71,15 +72,23 @@ read_field() {
     # An owner that does not answer must not hold the test.
     timeout 5 xclip -o -selection clipboard 2>/dev/null
 }
-# Waits up to 10 s for a field to show the expected text; counting takes its time.
+# Waits up to 14 s for a field to show the expected text; counting takes its time. Reads
+# further apart than the double-click time (half a second), so that two clicks are never
+# taken for a double-click, which opens a list over the window.
 expect_field() {
     local seen
     for _ in $(seq 20); do
         seen=$(read_field "$1")
         [ "$seen" = "$2" ] && return 0
-        sleep 0.3
+        sleep 0.6
     done
     fail "the $1 field shows '$seen', expected '$2'"
+}
+# The colour of the main window at a place in dialog units, as click_item places them.
+colour_at() {
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    "$helper" colour "$window" $((WIDTH * $1 / 173)) $((HEIGHT * $2 / 94)) 2>/dev/null
 }
 
 # The file on the command line is counted as if dropped.
@@ -121,14 +130,29 @@ eval "$(xdotool getwindowgeometry --shell "$source")"
 from_x=$((X + WIDTH / 2)) from_y=$((Y + HEIGHT / 2))
 eval "$(xdotool getwindowgeometry --shell "$window")"
 to_x=$((X + WIDTH / 2)) to_y=$((Y + HEIGHT / 2))
+# The hint's band (7, 52 to 166, 68), its top left corner clear of the words, against the
+# window's background just above it: hidden once files are counted, lit while files are
+# dragged over the window, unlit once they leave it, and hidden again after the drop.
+background=$(colour_at 9 49)
+band() { [ "$(colour_at 9 53)" "$1" "$background" ]; }
+band = || fail "the hint's band shows while nothing is dragged: $(colour_at 9 53) on $background"
+travel() {
+    for step in $(seq 1 10); do
+        xdotool mousemove $(($1 + ($3 - $1) * step / 10)) $(($2 + ($4 - $2) * step / 10)) sleep 0.1
+    done
+}
 xdotool mousemove $from_x $from_y sleep 0.2 mousedown 1 sleep 0.2
-for step in $(seq 1 10); do
-    xdotool mousemove $((from_x + (to_x - from_x) * step / 10)) $((from_y + (to_y - from_y) * step / 10)) sleep 0.1
-done
+travel $from_x $from_y $to_x $to_y
+eventually 50 band != || fail "the hint's band did not light up while files were dragged over the window"
+travel $to_x $to_y $from_x $from_y
+eventually 50 band = || fail "the hint's band stayed lit after the files left the window"
+travel $from_x $from_y $to_x $to_y
+eventually 50 band != || fail "the hint's band did not light up when the files came back"
 xdotool sleep 0.3 mouseup 1
 eventually 300 test -s "$scratch/drag.out"
 [ "$(cat "$scratch/drag.out")" = dropped ] \
     || fail "the window did not take the drop ($(cat "$scratch/drag.out"))"
+eventually 50 band = || fail "the hint's band stayed lit after the drop: $(colour_at 9 53) on $background"
 
 expect_field files '4 (1 failed to open)'
 expect_field characters 34
@@ -151,6 +175,22 @@ icon() { xprop -id "$1" _NET_WM_ICON | md5sum; }
 eval "$(xdotool getwindowgeometry --shell "$failed_list")"
 [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 640 ] && [ $((Y + HEIGHT)) -le 480 ] \
     || fail "the failed files list is not wholly on the screen: ${X},${Y} (${WIDTH}x${HEIGHT})"
+# The list has the focus: Down selects its row, which Ctrl+C copies as PATH: REASON, read
+# from the list view's own rows.
+printf unread | xclip -selection clipboard -i >/dev/null 2>&1
+xdotool windowfocus --sync "$failed_list" key Down ctrl+c
+eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
+[[ $copied == 'Z:\'*'\files\a folder: is a folder; turn on Count Files in Folders'* ]] \
+    || fail "Ctrl+C in the failed files list copied '$copied'"
+# Enter closes, as Close is the default button, rather than pressing Copy.
+printf unread | xclip -selection clipboard -i >/dev/null 2>&1
+xdotool windowfocus --sync "$failed_list" key Return
+eventually 50 eval '[ -z "$(window_named "Failed Files")" ]' || fail "Enter did not close the failed files list"
+[ "$(timeout 5 xclip -o -selection clipboard 2>/dev/null)" = unread ] || fail "Enter in the failed files list copied"
+# Opened again, the list is the one kept; Copy takes it whole.
+click_item "$window" 66 8 100 12 --repeat 2 --delay 80
+eventually 100 eval 'failed_list=$(window_named "Failed Files"); [ -n "$failed_list" ]' \
+    || fail "a double-click on the files field did not list the failed files again"
 printf unread | xclip -selection clipboard -i >/dev/null 2>&1
 xdotool windowfocus --sync "$failed_list" key alt+c
 eventually 50 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null); [ "$copied" != unread ]'
