@@ -17,21 +17,34 @@ void open_ahead::open_one(input_file& file, const target& wanted) noexcept
         file.advise_willneed(prefetch_bytes);
 }
 
-bool open_ahead::start_opener() noexcept
+bool open_ahead::start_openers() noexcept
 {
-    if (opener != nullptr)
+    if (state != nullptr)
         return true;
     if (no_thread)
         return false;
     try {
         auto made = std::make_unique<shared>();
-        made->thread = std::thread([state = made.get()] { state->run(); });
-        opener = std::move(made);
-        return true;
-    } catch (const std::exception&) { // no memory or no thread left: the worker opens them
+        // Each opener holds one of the files held while it opens it: no more than the depth.
+        made->threads.reserve(std::min(openers, depth));
+        state = std::move(made);
+    } catch (const std::bad_alloc&) {
         no_thread = true;
         return false;
     }
+    while (state->threads.size() < state->threads.capacity()) {
+        try {
+            state->threads.emplace_back([opener = state.get()] { opener->run(); });
+        } catch (const std::system_error&) { // no thread left: those started open them
+            break;
+        }
+    }
+    if (state->threads.empty()) {
+        state.reset();
+        no_thread = true;
+        return false;
+    }
+    return true;
 }
 
 input_file open_ahead::take_ready()
@@ -44,14 +57,15 @@ input_file open_ahead::take_ready()
 
 void open_ahead::close_all() noexcept
 {
-    if (opener != nullptr) {
+    if (state != nullptr) {
         {
-            const std::lock_guard lock(opener->mutex);
-            opener->stop = true;
+            const std::lock_guard lock(state->mutex);
+            state->stop = true;
         }
-        opener->changed.notify_all();
-        opener->thread.join();
-        opener.reset();
+        state->work.notify_all();
+        for (std::thread& thread : state->threads)
+            thread.join();
+        state.reset();
     }
     files.clear();
     taken = 0;
@@ -61,10 +75,15 @@ void open_ahead::shared::add(std::vector<target> targets, std::deque<input_file>
 {
     {
         const std::lock_guard lock(mutex);
-        for (target& wanted : targets)
-            jobs.emplace_back(std::move(wanted), &files.emplace_back());
+        for (target& wanted : targets) {
+            jobs.push_back({std::move(wanted), &files.emplace_back(), done + ready.size()});
+            ready.push_back(false);
+        }
     }
-    changed.notify_all();
+    if (targets.size() == 1)
+        work.notify_one();
+    else
+        work.notify_all();
 }
 
 bool open_ahead::shared::has_done(std::uint64_t count)
@@ -76,23 +95,29 @@ bool open_ahead::shared::has_done(std::uint64_t count)
 void open_ahead::shared::wait_for(std::uint64_t count) noexcept
 {
     std::unique_lock lock(mutex);
-    changed.wait(lock, [&] { return done >= count; });
+    finished.wait(lock, [&] { return done >= count; });
 }
 
 void open_ahead::shared::run() noexcept
 {
     std::unique_lock lock(mutex);
     for (;;) {
-        changed.wait(lock, [&] { return stop || !jobs.empty(); });
+        work.wait(lock, [&] { return stop || !jobs.empty(); });
         if (stop)
             return;
-        auto [wanted, file] = std::move(jobs.front());
+        job next = std::move(jobs.front());
         jobs.pop_front();
         lock.unlock();
-        open_one(*file, wanted);
-        wanted.folder.reset(); // now: the walk may have left the folder, to be closed by its last holder
+        open_one(*next.file, next.wanted);
+        next.wanted.folder.reset(); // now: the walk may have left the folder, to be closed by its last holder
         lock.lock();
-        ++done;
-        changed.notify_all();
+        ready[next.index - done] = true;
+        if (next.index == done) {
+            while (!ready.empty() && ready.front()) {
+                ready.pop_front();
+                ++done;
+            }
+            finished.notify_all();
+        }
     }
 }

@@ -338,6 +338,43 @@ TEST_F(StalledReads, FilesOpenedAheadCountWhatTheirDescriptorsReadAndFailInTheir
     EXPECT_TRUE(left_behind_worker_ends()); // no descriptor left open
 }
 
+// An open held (as on a cold inode) holds its opener only: the files after it are opened
+// meanwhile, and all are still counted in order. A worker waiting for it is let go by reset().
+TEST_F(StalledReads, FilesAfterAHeldOpenAreOpenedMeanwhileAndCountInOrder)
+{
+    if (!mount())
+        return;
+    scratch_dir dir; // on the ordinary disk, beside the stalling mount
+    std::vector<std::string> batch = {dir.write("a", "x\n"), fs->path("held")};
+    for (int i = 1; i <= 6; ++i)
+        batch.push_back(dir.write("f" + std::to_string(i), std::string(std::size_t(i), '\n')));
+
+    engine let_go;
+    engine_probe(let_go).open_ahead_at_once();
+    let_go.add_files(batch);
+    ASSERT_TRUE(fs->wait_until_holding(30s));
+    EXPECT_TRUE(eventually([&] { return descriptors_of_this_process() >= descriptors + 6; }));
+    // "a" is counted; the worker waits for "held".
+    EXPECT_TRUE(eventually([&] { return let_go.totals().files_counted == 1; }));
+    ASSERT_TRUE(returns_while_stalled([&] { let_go.reset(); }));
+
+    engine counter;
+    engine_probe(counter).open_ahead_at_once();
+    counter.add_files(batch);
+    // Its six beside the six the worker let go still holds: done before "held" is.
+    EXPECT_TRUE(eventually([&] { return descriptors_of_this_process() >= descriptors + 12; }));
+    fs->release();
+    counter.wait();
+    file_counts kept;
+    counter.counted_files(0, kept);
+    ASSERT_EQ(kept.size(), batch.size());
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        EXPECT_EQ(kept.path(i), batch[i]);
+        EXPECT_EQ(kept.characters(i), i == 0 ? 2 : i == 1 ? stall_fs::file_size : i - 1) << i;
+    }
+    EXPECT_TRUE(left_behind_worker_ends());
+}
+
 TEST_F(StalledReads, ResetAndDestructionCloseWhatWasOpenedAhead)
 {
     if (!mount(2ms))

@@ -73,6 +73,16 @@ fuse_attr attributes_of(std::uint64_t node)
 // Nothing here ever changes, so the kernel may keep names and attributes for an hour.
 constexpr std::uint64_t valid_seconds = 3600;
 
+fuse_entry_out entry_of(std::uint64_t node)
+{
+    fuse_entry_out out{};
+    out.nodeid = node;
+    out.entry_valid = valid_seconds;
+    out.attr_valid = valid_seconds;
+    out.attr = attributes_of(node);
+    return out;
+}
+
 [[noreturn]] void fail(const std::string& what, int error)
 {
     throw std::runtime_error("stall_fs: " + what + ": " + std::strerror(error));
@@ -209,6 +219,7 @@ void stall_fs::serve()
     for (;;) {
         std::vector<pending_read> answer_now;
         std::vector<std::uint64_t> listings_now;
+        std::vector<std::uint64_t> lookups_now;
         int timeout_ms = -1;
         bool stopping;
         {
@@ -217,6 +228,7 @@ void stall_fs::serve()
             if (released_) {
                 answer_now.swap(held_);
                 listings_now.swap(held_listings_);
+                lookups_now.swap(held_lookups_);
             }
             const auto now = std::chrono::steady_clock::now();
             auto due_end = std::partition(delayed_.begin(), delayed_.end(),
@@ -232,6 +244,9 @@ void stall_fs::serve()
             reply_read(read);
         for (const std::uint64_t unique : listings_now)
             reply(unique, 0); // no entries: the end of the listing
+        const fuse_entry_out held = entry_of(plain_node);
+        for (const std::uint64_t unique : lookups_now)
+            reply(unique, 0, &held, sizeof held);
         if (stopping)
             return;
 
@@ -312,14 +327,21 @@ void stall_fs::handle(const char* request, std::size_t length)
     }
     case FUSE_LOOKUP: {
         const std::string name(body, strnlen(body, body_size));
-        const std::uint64_t node = in.nodeid == root ? node_of(name.c_str()) : 0;
+        std::uint64_t node = in.nodeid == root ? node_of(name.c_str()) : 0;
+        if (in.nodeid == root && name == "held") {
+            std::unique_lock lock(mutex_);
+            if (!released_) {
+                held_lookups_.push_back(in.unique);
+                holding_ = true;
+                lock.unlock();
+                holding_changed_.notify_all();
+                return;
+            }
+            node = plain_node;
+        }
         if (!node)
             return reply(in.unique, ENOENT);
-        fuse_entry_out out{};
-        out.nodeid = node;
-        out.entry_valid = valid_seconds;
-        out.attr_valid = valid_seconds;
-        out.attr = attributes_of(node);
+        const fuse_entry_out out = entry_of(node);
         return reply(in.unique, 0, &out, sizeof out);
     }
     case FUSE_GETATTR: {

@@ -19,7 +19,8 @@
 //   "waiting"  reads made non-blocking (O_NONBLOCK) fail with EAGAIN, the others are held as
 //              those of "stall" are: data that may never come, as /proc/kmsg has.
 // And one folder, "folder", whose listing is held like a read of "stall", then answered as
-// empty.
+// empty; and one name not listed, "held", whose lookup is held the same way (as a cold
+// inode's read holds an open), then found as a file like "plain".
 // Files are opened with direct I/O, so every read() reaches the server (in pieces of at most
 // 128 KiB) and nothing is served from the page cache. Needs root (or CAP_SYS_ADMIN).
 class stall_fs {
@@ -41,8 +42,8 @@ public:
 
     // The full path of a file, or of "folder".
     std::string path(const std::string& name) const;
-    // True once a read at or past stall_offset of "stall", a blocking read of "waiting", or
-    // the listing of "folder", has been held.
+    // True once a read at or past stall_offset of "stall", a blocking read of "waiting", the
+    // listing of "folder", or the lookup of "held", has been held.
     bool wait_until_holding(std::chrono::milliseconds timeout);
     // Answers the held reads, and every later one at once.
     void release();
@@ -82,5 +83,6 @@ private:
     bool stopping_ = false; // destruction: the server thread answers what it holds and ends
     std::vector<pending_read> held_;
     std::vector<std::uint64_t> held_listings_; // the requests' unique ids
+    std::vector<std::uint64_t> held_lookups_; // the same
     std::vector<pending_read> delayed_; // reads of "slow", each answered once due
 };
