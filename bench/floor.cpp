@@ -2,6 +2,8 @@
 //   floor [--threads N] --files0-from=LIST   paths separated by NUL (LIST - : standard input)
 //   floor [--threads N] --files-from=LIST    paths separated by LF
 //   floor [--threads N] -r FOLDER            the regular files under FOLDER
+//   --checked: stat the path before opening it and fstat the descriptor after, as a program
+//   must that opens only regular files and knows their size: the calls pomvane-count makes.
 // N threads (default 1) each take the next path in turn, open it, read it 128 KiB at a time
 // into a buffer of their own, count its LF bytes with std::count, and close it: no checks on
 // what is opened, no reading ahead, no mapping. It links nothing of the engine, so what it
@@ -170,14 +172,24 @@ struct totals {
     std::atomic<std::uint64_t> files{0}, failed{0}, bytes{0}, lines{0};
 };
 
-void count_files(path_source& source, totals& sum)
+void count_files(path_source& source, totals& sum, bool checked)
 {
     const std::unique_ptr<char[]> buffer(new char[read_size]);
     std::uint64_t files = 0, failed = 0, bytes = 0, lines = 0;
     std::string path;
     while (source.next(path)) {
+        struct stat status;
+        if (checked && (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))) {
+            ++failed;
+            continue;
+        }
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
+            ++failed;
+            continue;
+        }
+        if (checked && ::fstat(fd, &status) != 0) {
+            ::close(fd);
             ++failed;
             continue;
         }
@@ -207,7 +219,7 @@ void count_files(path_source& source, totals& sum)
 
 int usage()
 {
-    std::fputs("usage: floor [--threads N] --files0-from=LIST | --files-from=LIST | -r FOLDER\n", stderr);
+    std::fputs("usage: floor [--threads N] [--checked] --files0-from=LIST | --files-from=LIST | -r FOLDER\n", stderr);
     return 2;
 }
 
@@ -218,6 +230,7 @@ int main(int argc, char** argv)
     unsigned long threads = 1;
     std::string list_path, folder;
     int separator = 0;
+    bool checked = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--threads" && i + 1 < argc) {
@@ -231,6 +244,8 @@ int main(int argc, char** argv)
         } else if (arg.starts_with("--files-from=")) {
             list_path = arg.substr(arg.find('=') + 1);
             separator = '\n';
+        } else if (arg == "--checked") {
+            checked = true;
         } else if (arg == "-r" && i + 1 < argc) {
             folder = argv[++i];
         } else {
@@ -257,7 +272,7 @@ int main(int argc, char** argv)
     totals sum;
     std::vector<std::thread> workers;
     for (unsigned long i = 0; i < threads; ++i)
-        workers.emplace_back(count_files, std::ref(source), std::ref(sum));
+        workers.emplace_back(count_files, std::ref(source), std::ref(sum), checked);
     for (std::thread& worker : workers)
         worker.join();
     if (source.failed() != 0) {

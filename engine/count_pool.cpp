@@ -99,15 +99,16 @@ bool count_pool::start_counters() noexcept
 bool count_pool::add(std::unique_ptr<job> file, bool counted_here)
 {
     bool full;
-    bool idle;
+    bool wake;
     {
         const std::lock_guard lock(state->mutex);
-        idle = state->started == state->jobs.size();
         state->jobs.push_back(std::move(file));
         state->started += counted_here ? 1 : 0;
+        // A counter is woken for each job no counter already woken will take.
+        wake = state->idle > state->jobs.size() - state->started - 1 && !counted_here;
         full = state->jobs.size() >= room;
     }
-    if (idle && !counted_here)
+    if (wake)
         state->work.notify_one();
     return full;
 }
@@ -162,9 +163,11 @@ void count_pool::run(std::shared_ptr<board> state) noexcept
         const auto spread_waits = [&] {
             return state->spread != nullptr && state->spread->next < state->spread->count;
         };
+        ++state->idle;
         state->work.wait(lock, [&] {
             return state->closing || spread_waits() || state->started < state->jobs.size();
         });
+        --state->idle;
         if (state->closing)
             return;
         if (spread_waits()) {

@@ -64,6 +64,7 @@ public:
         std::condition_variable spread_done; // for the thread whose tasks others run
         std::deque<std::unique_ptr<job>> jobs; // in hand, oldest first
         std::size_t started = 0; // jobs[0, started) are taken by a counter
+        std::size_t idle = 0; // counters waiting for a job
         std::size_t awaited = 0; // the worker waits for jobs[0, awaited) to be counted
         bool closing = false;
 

@@ -96,11 +96,11 @@ void engine::run()
         counting = counters.shared();
     }
 
-    bool full = false; // of files in hand: then the oldest are waited for and taken back
+    bool full = false; // of files in hand: then the oldest are waited for
     for (;;) {
         wait_for_room();
         item next;
-        const taken got = !full || take_back(counters, ahead, true)
+        const taken got = take_back(counters, ahead, full)
                               ? take_next(walk, upcoming, ahead.held() + ahead.room(), counters, ahead, next)
                               : taken::nothing;
         full = false;

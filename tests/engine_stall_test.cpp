@@ -351,6 +351,7 @@ TEST_F(StalledReads, FilesAfterAHeldOpenAreOpenedMeanwhileAndCountInOrder)
 
     engine let_go;
     engine_probe(let_go).open_ahead_at_once();
+    engine_probe(let_go).use_counters(1); // "a" counted before the worker comes to "held"
     let_go.add_files(batch);
     ASSERT_TRUE(fs->wait_until_holding(30s));
     EXPECT_TRUE(eventually([&] { return descriptors_of_this_process() >= descriptors + 6; }));
