@@ -70,15 +70,6 @@ count_pool::count_pool(unsigned counters)
 {
 }
 
-void count_pool::open(job& file) noexcept
-{
-    // A walk's file is opened relative to its folder, never by its path.
-    if (file.target.folder != nullptr)
-        file.file.open_at(file.target.folder->native_handle(), file.target.name);
-    else
-        file.file.open(file.target.name);
-}
-
 bool count_pool::start_counters() noexcept
 {
     if (no_thread)

@@ -52,7 +52,8 @@ public:
     };
 
     // What the engine shares with the worker's counters, kept alive by every thread that
-    // touches it: a worker let go leaves its counters to end on their own.
+    // touches it: a worker let go ends its counters as it unwinds, once their reads return,
+    // after the engine has forgotten the board.
     struct board {
         // Seen by count_opened as the state to count while: stop() turns it off.
         static constexpr std::int32_t counting = 1;
@@ -140,7 +141,7 @@ public:
     static void count(board& on, job& file, std::span<char> buffer, BlockingExecutor run_blocking)
     {
         if (!file.opened_ahead)
-            run_blocking([&]() noexcept { open(file); });
+            run_blocking([&]() noexcept { file.target.open(file.file); });
         const auto side_by_side = [&on](std::size_t count, auto& task) {
             using task_of = std::remove_reference_t<decltype(task)>;
             const board::task_type run = [](void* context, std::size_t i) noexcept {
@@ -156,7 +157,6 @@ public:
     }
 
 private:
-    static void open(job& file) noexcept;
     bool start_counters() noexcept;
     // Puts the file in hand; with counted_here, taken by the caller, not by a counter.
     bool add(std::unique_ptr<job> file, bool counted_here);

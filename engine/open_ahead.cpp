@@ -11,8 +11,7 @@ open_ahead::open_ahead(bool at_once)
 
 void open_ahead::open_one(input_file& file, const target& wanted) noexcept
 {
-    const bool opened = wanted.folder != nullptr ? file.open_at(wanted.folder->native_handle(), wanted.name)
-                                                 : file.open(wanted.name);
+    const bool opened = wanted.open(file);
     if (opened)
         file.advise_willneed(prefetch_bytes);
 }

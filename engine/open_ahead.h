@@ -47,6 +47,12 @@ public:
     struct target {
         shared_folder folder;
         std::string name;
+
+        // Opens it into `file`: a walk's file relative to its folder, never by its path.
+        bool open(input_file& file) const
+        {
+            return folder != nullptr ? file.open_at(folder->native_handle(), name) : file.open(name);
+        }
     };
 
     // With at_once, files are opened ahead from the first, not only after cache misses.
