@@ -36,11 +36,13 @@ public:
     static constexpr std::size_t wanted = 128;
     // How much of each file opened ahead to ask the disk for at once.
     static constexpr std::uint64_t prefetch_bytes = 256 * 1024;
-    // How many openers to start. 20,000 cold small files on the 2-core build machine, as a
-    // share of a 16-thread plain open-and-read loop's speed, list / folder walk: one opener
-    // 0.47-0.60 / 0.51-0.75; 4: 0.60-0.81 / 0.67-0.97; 8: 0.54-0.73 / 0.74-1.12; 16:
-    // 0.54-0.66 / 0.76-0.95. More threads vie with the worker for the cores.
-    static constexpr std::size_t openers = 8;
+    // How many openers to start. Measured on the 2-core build machine, with the worker's two
+    // counters beside them, 20,000 cold small files (list / folder walk): one opener 0.94-1.11
+    // / 0.94-1.06 s, two 0.48-0.50 / 0.48-0.51 s, four 0.65-0.69 / 0.56-0.58 s, eight
+    // 0.87-0.89 / 0.57-0.71 s; and 200,000 cached ones after a cold start (opening ahead on
+    // for all of them): one 1.9-2.0 s, two 2.3-2.6 s, eight 4.4-4.5 s. Idle openers woken
+    // for each file cost more than the opens they overlap once they outnumber the cores.
+    static constexpr std::size_t openers = 2;
 
     // A file to open: by its name in an open folder of a walk, which stays open until the
     // file is; or, without a folder, by its path in `name`.
