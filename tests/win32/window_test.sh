@@ -71,16 +71,17 @@ read_field() {
     sleep 0.2
     # An owner that does not answer must not hold the test.
     timeout 5 xclip -o -selection clipboard 2>/dev/null
+    # Past the double-click time (half a second) before the next click, which may hit the same
+    # field: two clicks taken for a double-click open a list over the window.
+    sleep 0.5
 }
-# Waits up to 14 s for a field to show the expected text; counting takes its time. Reads
-# further apart than the double-click time (half a second), so that two clicks are never
-# taken for a double-click, which opens a list over the window.
+# Waits for a field to show the expected text, 20 reads of about a second each; counting
+# takes its time.
 expect_field() {
     local seen
     for _ in $(seq 20); do
         seen=$(read_field "$1")
         [ "$seen" = "$2" ] && return 0
-        sleep 0.6
     done
     fail "the $1 field shows '$seen', expected '$2'"
 }
