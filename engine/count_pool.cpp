@@ -23,6 +23,7 @@ void count_pool::board::side_by_side(std::size_t count, task_type task, void* co
     }
     spread = &run;
     work.notify_all();
+    settled.notify_one(); // the worker, waiting, takes a task too
     while (run.next < run.count)
         run_next_task(lock);
     spread_done.wait(lock, [&] { return run.running == 0; });
@@ -64,9 +65,9 @@ unsigned count_pool::counters_for_this_machine(unsigned most) noexcept
     return std::clamp(std::thread::hardware_concurrency(), 1u, most);
 }
 
-count_pool::count_pool(unsigned counters)
+count_pool::count_pool(unsigned counters, std::span<char> buffer)
     : state(std::make_shared<board>()), counters(std::max(counters, 1u)), room(8 * this->counters),
-      no_thread(counters <= 1)
+      worker_buffer(buffer), no_thread(counters <= 1)
 {
 }
 
@@ -77,7 +78,7 @@ bool count_pool::start_counters() noexcept
     if (!threads.empty())
         return true;
     try {
-        for (unsigned i = 0; i < counters; ++i)
+        for (unsigned i = 1; i < counters; ++i) // the worker is the first
             threads.emplace_back(run, state);
         return true;
     } catch (const std::exception&) {
@@ -120,15 +121,6 @@ void count_pool::take_done(std::vector<std::unique_ptr<job>>& into)
     }
 }
 
-void count_pool::wait_for_oldest() noexcept
-{
-    std::unique_lock lock(state->mutex);
-    state->awaited = std::max<std::size_t>(state->jobs.size() / 2, 1);
-    state->awaited = std::min(state->awaited, state->jobs.size());
-    state->settled.wait(lock, [&] { return state->state != board::counting || state->awaited_counted(); });
-    state->awaited = 0;
-}
-
 void count_pool::close_all() noexcept
 {
     state->stop();
@@ -151,17 +143,14 @@ void count_pool::run(std::shared_ptr<board> state) noexcept
     const auto run_here = [](auto call) { return call(); };
     std::unique_lock lock(state->mutex);
     for (;;) {
-        const auto spread_waits = [&] {
-            return state->spread != nullptr && state->spread->next < state->spread->count;
-        };
         ++state->idle;
         state->work.wait(lock, [&] {
-            return state->closing || spread_waits() || state->started < state->jobs.size();
+            return state->closing || state->spread_waits() || state->started < state->jobs.size();
         });
         --state->idle;
         if (state->closing)
             return;
-        if (spread_waits()) {
+        if (state->spread_waits()) {
             state->run_next_task(lock);
             continue;
         }

@@ -20,10 +20,14 @@
 #include <type_traits>
 #include <vector>
 
-// The counters of one worker: threads of its own, one per core, that open and count the files
-// the worker hands over, side by side, while the worker walks on and takes the outcomes back
-// in the order it handed the files over. One core reads one file at a time and leaves the
-// others idle; cached small files are all system calls, which overlap on several cores.
+// The counters of one worker: the worker itself and threads of its own, one per core in all,
+// that open and count the files the worker hands over, side by side, while the worker walks
+// on and takes the outcomes back in the order it handed the files over. One core reads one
+// file at a time and leaves the others idle; cached small files are all system calls, which
+// overlap on several cores. The worker counts too while it waits rather than sleeping: a
+// thread per core beside a worker woken every few files made 8,000 to 11,000 context
+// switches for 20,000 cached small files, 117 ms on the 2-core build machine, against 450
+// and 80 ms with the worker as one of the counters.
 //
 // Owned by one worker and used only on it, but for the board, which the engine shares to
 // stop the counters and to show the oldest file's progress. With one counter (a one-core
@@ -86,6 +90,8 @@ public:
             std::size_t running = 0; // taken by counters and not done
         };
         shared_run* spread = nullptr; // under the mutex
+        // Whether `spread` has a task no thread has taken; under the mutex.
+        bool spread_waits() const { return spread != nullptr && spread->next < spread->count; }
         // Runs the next task of `spread`, taken under `lock`, with the lock let go meanwhile.
         void run_next_task(std::unique_lock<std::mutex>& lock) noexcept;
 
@@ -95,10 +101,11 @@ public:
         bool oldest_progress(std::uint64_t& size, std::uint64_t& position);
     };
 
-    // Counters to start: one per core, at most `most`.
+    // Counters, the worker among them: one per core, at most `most`.
     static unsigned counters_for_this_machine(unsigned most = 16) noexcept;
 
-    explicit count_pool(unsigned counters);
+    // `counters`, the worker among them, which counts with `buffer`.
+    count_pool(unsigned counters, std::span<char> buffer);
     // Waits for the counters' reads under way, which may block for good: a worker that may be
     // let go calls close_all() through unattended() before.
     ~count_pool() { close_all(); }
@@ -114,13 +121,13 @@ public:
     // True when enough are in hand to keep every counter busy: then the worker waits for
     // some before it hands over more, so that memory and open files stay bounded.
     template <typename BlockingExecutor>
-    bool hand_over(std::unique_ptr<job> file, std::span<char> buffer, BlockingExecutor run_blocking)
+    bool hand_over(std::unique_ptr<job> file, BlockingExecutor run_blocking)
     {
         const bool here = !start_counters();
         job& added = *file;
         const bool full = add(std::move(file), here); // in hand while counted, for its progress
         if (here) {
-            count(*state, added, buffer, run_blocking);
+            count(*state, added, worker_buffer, run_blocking);
             const std::lock_guard lock(state->mutex);
             added.done = true;
         }
@@ -130,9 +137,38 @@ public:
     // yet, taken back.
     void take_done(std::vector<std::unique_ptr<job>>& into);
     // Waits until the older half of the files in hand (at least the oldest) are counted, or
-    // the board is stopped: taken back in one go, they leave room for as many, and the worker
-    // sleeps once per so many files instead of once per file.
-    void wait_for_oldest() noexcept;
+    // the board is stopped: taken back in one go, they leave room for as many. Meanwhile the
+    // worker counts what no other counter has taken of that half, or a big file's window, and
+    // sleeps, through run_blocking(call), only when there is none. Never a newer file: one
+    // long to count would hold back the results of those before it.
+    template <typename BlockingExecutor>
+    void wait_for_oldest(BlockingExecutor run_blocking)
+    {
+        std::unique_lock lock(state->mutex);
+        state->awaited = std::min(std::max<std::size_t>(state->jobs.size() / 2, 1), state->jobs.size());
+        while (state->state == board::counting && !state->awaited_counted()) {
+            if (state->started < state->awaited) {
+                job& file = *state->jobs[state->started++];
+                lock.unlock();
+                count(*state, file, worker_buffer, run_blocking);
+                lock.lock();
+                file.done = true;
+            } else if (state->spread_waits()) {
+                state->run_next_task(lock);
+            } else {
+                // Not under the board's lock: run_blocking takes the engine's, which comes first.
+                lock.unlock();
+                run_blocking([this]() noexcept {
+                    std::unique_lock waiting(state->mutex);
+                    state->settled.wait(waiting, [this] {
+                        return state->state != board::counting || state->awaited_counted() || state->spread_waits();
+                    });
+                });
+                lock.lock();
+            }
+        }
+        state->awaited = 0;
+    }
     // Stops the board, then waits for each counter to end (after the read under way returns).
     void close_all() noexcept;
 
@@ -166,5 +202,6 @@ private:
     std::vector<std::thread> threads;
     unsigned counters;
     std::size_t room; // how many files may be in hand
+    std::span<char> worker_buffer;
     bool no_thread; // one counter, or starting one failed: the worker counts
 };

@@ -90,7 +90,7 @@ void engine::run()
     bool walk_utf8_characters = false; // how the files of the folder walked are counted
     ignoring rules;
     std::deque<path_queue::entry> upcoming;
-    count_pool counters(counters_wanted);
+    count_pool counters(counters_wanted, {buffer[0].bytes, read_size});
     {
         const std::lock_guard<lib::lockable> guard(*this);
         counting = counters.shared();
@@ -149,14 +149,14 @@ void engine::run()
         file->path = std::move(next.path);
         file->utf8_characters = next.utf8_characters;
         file->look_for_misses = !file->opened_ahead && !ahead.active();
-        full = counters.hand_over(std::move(file), {buffer[0].bytes, read_size}, run_blocking);
+        full = counters.hand_over(std::move(file), run_blocking);
     }
 }
 
 bool engine::take_back(count_pool& counters, open_ahead& ahead, bool wait)
 {
     if (wait && counters.in_hand() > 0)
-        unattended([&]() noexcept { counters.wait_for_oldest(); });
+        counters.wait_for_oldest(run_blocking);
     const std::lock_guard<lib::lockable> guard(*this);
     if (state != running || counters.shared()->state != count_pool::board::counting)
         return false;
