@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -156,7 +155,8 @@ public:
             } else if (state->spread_waits()) {
                 state->run_next_task(lock);
             } else {
-                // Not under the board's lock: run_blocking takes the engine's, which comes first.
+                // Not under the board's lock: run_blocking takes the worker's hold on the engine
+                // back, and that hold always comes before the board's lock.
                 lock.unlock();
                 run_blocking([this]() noexcept {
                     std::unique_lock waiting(state->mutex);

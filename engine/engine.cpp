@@ -155,7 +155,7 @@ void engine::run()
 
 bool engine::take_back(count_pool& counters, open_ahead& ahead, bool wait)
 {
-    if (wait && counters.in_hand() > 0)
+    if (wait)
         counters.wait_for_oldest(run_blocking);
     const std::lock_guard<lib::lockable> guard(*this);
     if (state != running || counters.shared()->state != count_pool::board::counting)

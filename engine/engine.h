@@ -24,10 +24,10 @@
 
 // Counts the characters (bytes, or UTF-8 characters) and lines of the files handed to it, in
 // arrival order: a worker thread of its own takes each entry, walks folders and hands each
-// file to its counters (engine/count_pool.h), one thread per core, which count files side by
-// side; it takes their results back in the order it handed the files over, so that totals,
-// failures and each file's own count come in arrival order. The owner polls the totals and
-// the two progress percentages; nothing is pushed to it.
+// file to its counters (engine/count_pool.h), one per core with the worker among them, which
+// count files side by side; it takes their results back in the order it handed them over,
+// so that totals, failures and each file's own count come in arrival order. The owner polls
+// the totals and the two progress percentages; nothing is pushed to it.
 //
 // Every public call may be made from any thread, at any time, except the destructor, which
 // no other call may overlap or follow. Calls that add or reset take turns; the readers only
