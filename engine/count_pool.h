@@ -96,6 +96,13 @@ public:
 
         // Whether the jobs the worker waits for are counted; under the mutex.
         bool awaited_counted() const;
+        // Whether the worker waiting has a task to take, or need wait no more; under the mutex.
+        bool worker_wanted() const { return state != counting || awaited_counted() || spread_waits(); }
+        // Lets the processor go a few times with `lock` let go, before the worker sleeps;
+        // true once worker_wanted(). The file awaited is most often a small one a counter is
+        // about to finish: 20,000 cached small files took 77 ms so, 85 ms with a sleep and a
+        // wake each time.
+        bool yield_to_counters(std::unique_lock<std::mutex>& lock);
         // The oldest file in hand's size and how far its count got; false when none is.
         bool oldest_progress(std::uint64_t& size, std::uint64_t& position);
     };
@@ -154,15 +161,13 @@ public:
                 file.done = true;
             } else if (state->spread_waits()) {
                 state->run_next_task(lock);
-            } else {
+            } else if (!state->yield_to_counters(lock)) {
                 // Not under the board's lock: run_blocking takes the worker's hold on the engine
                 // back, and that hold always comes before the board's lock.
                 lock.unlock();
                 run_blocking([this]() noexcept {
                     std::unique_lock waiting(state->mutex);
-                    state->settled.wait(waiting, [this] {
-                        return state->state != board::counting || state->awaited_counted() || state->spread_waits();
-                    });
+                    state->settled.wait(waiting, [this] { return state->worker_wanted(); });
                 });
                 lock.lock();
             }
