@@ -41,9 +41,10 @@ public:
     // otherwise, a path with an embedded NUL included. Closes what was open before.
     bool open(const std::string& path);
     // The same for the entry `name` of an open folder (a POSIX descriptor or a Win32 HANDLE:
-    // open_folder's), as a folder walk opens its files: no link is followed, so that an entry
-    // swapped for one since it was listed fails as not_a_regular_file, as anything but a
-    // regular file does, and reads nothing outside the folder.
+    // open_folder's), which the folder's listing found a regular file, as a folder walk opens
+    // its files: no link is followed, so that an entry swapped for one since it was listed
+    // fails as not_a_regular_file, as anything but a regular file does, and reads nothing
+    // outside the folder.
     bool open_at(std::intptr_t folder, const std::string& name);
     // Why the last open() or read() failed; none after a success. A read's failure is a read
     // that would block, or carries the system's error alone: the caller knows how far it got.

@@ -21,6 +21,10 @@
 #include <vector>
 
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -232,6 +236,38 @@ TEST_F(HeldWalk, EntriesSwappedForLinksMeanwhileAreNotFollowed)
     counter.wait();
     // "a", then "d/f" of the folder walked; "b" and "e", links now, are passed by.
     EXPECT_EQ(totals_of(counter), (totals{2, 0, stall_fs::file_size + 2, lines_per_file + 1}));
+    EXPECT_TRUE(counter.failures().empty());
+}
+
+// A walk opens the files its listing found without looking at them again: files swapped
+// meanwhile for a FIFO or a socket are passed by as when they were listed so, neither
+// waited for nor failed.
+TEST_F(HeldWalk, FilesSwappedForAFifoOrASocketMeanwhileArePassedBy)
+{
+    std::filesystem::create_directories(dir.folder() / "tree");
+    dir.write("tree/b", "x\n");
+    dir.write("tree/c", "y\n");
+    if (!hold_in(dir.path("tree/a")))
+        return;
+
+    engine counter;
+    engine_probe(counter).use_counters(1);
+    counter.add_file(dir.path("tree"), true);
+    ASSERT_TRUE(fs->wait_until_holding(30s)); // in "a", the names of "tree" read
+    std::filesystem::remove(dir.path("tree/b"));
+    ASSERT_EQ(::mkfifo(dir.path("tree/b").c_str(), 0600), 0);
+    std::filesystem::remove(dir.path("tree/c"));
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listening, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(dir.path("tree/c").size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, dir.path("tree/c").c_str());
+    ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    fs->release();
+    counter.wait();
+    ::close(listening);
+    EXPECT_EQ(totals_of(counter), (totals{1, 0, stall_fs::file_size, lines_per_file}));
     EXPECT_TRUE(counter.failures().empty());
 }
 
