@@ -2,6 +2,7 @@
 
 #include "engine/input_file.h"
 #include "engine/line_feeds.h"
+#include "lib/fault_guard.h"
 
 #include <algorithm>
 #include <atomic>
@@ -63,8 +64,8 @@ inline constexpr std::size_t windows_at_once = 2;
 // Bytes are counted windows_at_once windows at a time through side_by_side(count, task),
 // which runs task(0) to task(count - 1) as one_by_one does, on threads of its choosing;
 // windows are joined in file order, so the last line is judged at each join as in one count.
-// UTF-8 characters are counted a window at a time: a character split between two windows
-// needs the state the first one ends in.
+// UTF-8 characters too: what a window's count needs of the one before it is its last three
+// bytes (utf8_count.h), mapped already.
 template <typename BlockingExecutor, typename SideBySide = one_by_one>
 bool count_mapped(input_file& file, std::uint64_t size, const std::atomic<std::int32_t>& state,
                   std::int32_t running, std::atomic<std::uint64_t>& position, BlockingExecutor run_blocking,
@@ -85,7 +86,6 @@ bool count_mapped(input_file& file, std::uint64_t size, const std::atomic<std::i
         }
     };
     const std::uint64_t from = total.bytes;
-    const std::size_t at_once = total.utf8_characters ? 1 : windows_at_once;
     std::uint64_t at = from;
     bool more = true;
     while (more && at < size && state.load(std::memory_order_acquire) == running) {
@@ -94,7 +94,7 @@ bool count_mapped(input_file& file, std::uint64_t size, const std::atomic<std::i
         // Windows start on a multiple of their size, whatever `at` is: file offsets and
         // addresses then share their 2 MiB alignment, and the kernel maps a large page-cache
         // folio with one page-table entry instead of faulting it in 64 KiB at a time.
-        for (std::uint64_t start = at / map_window * map_window; count < at_once && start < size;
+        for (std::uint64_t start = at / map_window * map_window; count < windows_at_once && start < size;
              start += map_window) {
             window& next = windows[count++];
             next.length = static_cast<std::size_t>(std::min<std::uint64_t>(map_window, size - start));
@@ -105,11 +105,26 @@ bool count_mapped(input_file& file, std::uint64_t size, const std::atomic<std::i
             for (std::size_t i = 0; i < count; ++i)
                 windows[i].data = file.map_cached(windows[i].at - windows[i].skip, windows[i].length);
         });
+        // What each window's count starts from: the total for the first; for the next, the
+        // unit, and for UTF-8 the last bytes of the window before it, read where a lost page
+        // is caught (the window before then fails too, and the join stops there).
+        counts before[windows_at_once];
+        before[0] = total;
+        for (std::size_t i = 1; i < count; ++i) {
+            before[i].utf8_characters = total.utf8_characters;
+            const window& previous = windows[i - 1];
+            auto take_carry = [&]() noexcept {
+                std::copy_n(previous.data + previous.length - sizeof before[i].carry.last,
+                            sizeof before[i].carry.last, before[i].carry.last);
+            };
+            if (total.utf8_characters && previous.data != nullptr)
+                lib::guarded_touch(previous.data, previous.length, take_carry);
+        }
         auto count_one = [&](std::size_t i) noexcept {
             window& one = windows[i];
             if (one.data != nullptr)
-                one.whole = count_window(one.data, one.length, one.skip, i == 0 ? total : counts{}, state, running,
-                                         position, one.at, one.counted);
+                one.whole = count_window(one.data, one.length, one.skip, before[i], state, running, position,
+                                         one.at, one.counted);
         };
         side_by_side(count, count_one);
         for (std::size_t i = 0; i < count && more; ++i) {
