@@ -36,17 +36,20 @@ namespace {
 // descriptor, with the file's size; or -1 with the reason.
 int open_regular(int at, const char* name, bool listed, std::uint64_t& size, failure_reason& reason)
 {
+    const auto not_regular = [](mode_t mode) {
+        return failure_reason{S_ISDIR(mode) ? failure_reason::is_a_folder : failure_reason::not_a_regular_file};
+    };
     struct stat seen;
-    if (!listed && ::fstatat(at, name, &seen, 0) != 0) {
-        reason = failure_reason::system(errno);
-        return -1;
+    if (!listed) {
+        if (::fstatat(at, name, &seen, 0) != 0)
+            reason = failure_reason::system(errno);
+        else if (!S_ISREG(seen.st_mode))
+            reason = not_regular(seen.st_mode);
+        if (reason)
+            return -1;
     }
-    if (!listed && !S_ISREG(seen.st_mode)) {
-        reason = {S_ISDIR(seen.st_mode) ? failure_reason::is_a_folder : failure_reason::not_a_regular_file};
-        return -1;
-    }
-    // Non-blocking only for the open itself: a path swapped for a FIFO since the look must
-    // not leave us waiting for a writer.
+    // Non-blocking only for the open itself: an entry swapped for a FIFO since it was looked
+    // at or listed must not leave us waiting for a writer.
     const int fd = ::openat(at, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (listed ? O_NOFOLLOW : 0));
     if (fd < 0) {
         // ELOOP: a link; ENXIO: a socket, or a device without its driver.
@@ -58,7 +61,7 @@ int open_regular(int at, const char* name, bool listed, std::uint64_t& size, fai
     if (::fstat(fd, &opened) != 0)
         reason = failure_reason::system(errno);
     else if (!S_ISREG(opened.st_mode))
-        reason = {S_ISDIR(opened.st_mode) ? failure_reason::is_a_folder : failure_reason::not_a_regular_file};
+        reason = not_regular(opened.st_mode);
     else if (!listed && (opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino))
         reason = {failure_reason::not_a_regular_file}; // swapped since it was looked at
     if (reason) {
